@@ -1,0 +1,7 @@
+// Internal header of the input subsystem.
+#pragma once
+
+#include "tolvo.h"
+
+int initDInput();
+void releaseDInput();

@@ -1,0 +1,1 @@
+list(APPEND TOLVO_CORE_SOURCES input/pending.cpp)

@@ -1,0 +1,7 @@
+// Internal header of the movie subsystem.
+#pragma once
+
+#include "tolvo.h"
+
+int initDShow();
+int releaseDShow();

@@ -1,0 +1,45 @@
+// Internal header of the plug-in frame: the module globals that cross
+// subsystems, the error boxes and the engine table. Windows builds only.
+#pragma once
+
+#include <windows.h>
+
+#include "tolvo.h"
+
+// Set by tovinit from the host's window-info record.
+extern HWND g_hWnd;
+extern HINSTANCE g_hInstance;
+
+// 1 while command boxes are shown. It starts at 1 and nothing sets it to 0,
+// so guarded boxes appear whatever tovinit's third argument holds.
+extern int g_nVerbose;
+
+// Saved by tovinit, restored by tovsysmode(0).
+extern BOOL g_bScreenSaveActive;
+extern BOOL g_bPowerOffActive;
+extern BOOL g_bLowPowerActive;
+
+// The last in-memory file image of the music loaders (or of `test`). A writer
+// replaces it without freeing the old block, which a segment may still read;
+// tovbye frees the one it holds.
+extern void* g_pWaveImage;
+
+// Boxes of the engine starts: always shown.
+void showEngineBox(const char* text);
+// Boxes of commands: shown only while g_nVerbose is 1.
+void showCommandBox(const char* text);
+// A box with its own caption, shown whatever the verbose flag says.
+void showBoxWithCaption(const char* text, const char* caption);
+
+// Engine starts and stops as tovinit and tovbye call them. They go through
+// this table so that the frame can be exercised without the engines.
+struct EngineTable {
+    int (*initDInput)();
+    int (*initDMusic)();
+    int (*initDShow)();
+    void (*releaseDInput)();
+    int (*releaseDMusic)();
+    int (*releaseDShow)();
+};
+extern EngineTable g_engines;
+extern const EngineTable kRealEngines;

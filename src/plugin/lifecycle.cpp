@@ -1,0 +1,66 @@
+// tovinit and tovbye: the start and the end of the module.
+#include <cstdlib>
+
+#include "frame.h"
+#include "messages.h"
+#include "seam.h"
+#include "../pack/pack.h"
+
+extern "C" int TOLVO_CALL tovinit(TolvoWindowInfo* info, int32_t init_mask, int32_t verbose, int32_t)
+{
+    // A host that passes no record gets no window: the engines that need one
+    // fail in their own way instead of the plug-in reading address 52.
+    g_hWnd = info ? static_cast<HWND>(info->hwnd) : nullptr;
+    g_hInstance = info ? static_cast<HINSTANCE>(info->hinstance) : nullptr;
+
+    if (verbose == 1)
+        g_nVerbose = 1;
+
+    // S_FALSE (already initialised single-threaded here) counts as success.
+    if (FAILED(g_sys.CoInitialize(nullptr))) {
+        showCommandBox(kTextTovinitCom);
+        return -1;
+    }
+
+    // Bit 0 input, bit 1 music, bit 2 movie; any mask outside 1..7 starts all
+    // three. An engine that is started again is released first, so a second
+    // tovinit without tovbye leaks nothing and counts no joystick twice.
+    const int mask = (init_mask >= 1 && init_mask <= 7) ? init_mask : 7;
+    if (mask & 1) {
+        g_engines.releaseDInput();
+        g_engines.initDInput();
+    }
+    if (mask & 2) {
+        g_engines.releaseDMusic();
+        g_engines.initDMusic();
+    }
+    if (mask & 4) {
+        g_engines.releaseDShow();
+        g_engines.initDShow();
+    }
+
+    g_sys.SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &g_bScreenSaveActive, SPIF_UPDATEINIFILE);
+    g_sys.SystemParametersInfoA(SPI_GETPOWEROFFACTIVE, 0, &g_bPowerOffActive, SPIF_UPDATEINIFILE);
+    g_sys.SystemParametersInfoA(SPI_GETLOWPOWERACTIVE, 0, &g_bLowPowerActive, SPIF_UPDATEINIFILE);
+    return 0;
+}
+
+extern "C" int TOLVO_CALL tovbye(int32_t, int32_t, int32_t, int32_t)
+{
+    g_engines.releaseDInput();
+    g_engines.releaseDMusic();
+    g_engines.releaseDShow();
+
+    // The segments that may read the last image are gone now.
+    if (g_lpReadBuffer) {
+        std::free(g_lpReadBuffer);
+        g_lpReadBuffer = nullptr;
+    }
+    if (g_pWaveImage) {
+        std::free(g_pWaveImage);
+        g_pWaveImage = nullptr;
+    }
+
+    g_sys.CoUninitialize();
+    return 0;
+}

@@ -1,0 +1,27 @@
+// The system-call seam: every call that creates a platform object or touches
+// the system outside a COM interface goes through this table. It points at
+// the real functions; tests swap entries and restore them.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+
+struct SysCalls {
+    HRESULT(WINAPI* CoInitialize)(LPVOID);
+    void(WINAPI* CoUninitialize)();
+    HRESULT(WINAPI* CoCreateInstance)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
+    HRESULT(WINAPI* DirectInput8Create)(HINSTANCE, DWORD, REFIID, LPVOID*, LPUNKNOWN);
+    int(WINAPI* MessageBoxA)(HWND, LPCSTR, LPCSTR, UINT);
+    BOOL(WINAPI* SystemParametersInfoA)(UINT, UINT, PVOID, UINT);
+    DWORD(WINAPI* timeGetTime)();
+    DWORD(WINAPI* GetFileAttributesA)(LPCSTR);
+    DWORD(WINAPI* GetCurrentDirectoryA)(DWORD, LPSTR);
+    UINT(WINAPI* GetSystemDirectoryA)(LPSTR, UINT);
+    DWORD(WINAPI* GetFileVersionInfoSizeA)(LPCSTR, LPDWORD);
+    BOOL(WINAPI* GetFileVersionInfoA)(LPCSTR, DWORD, DWORD, LPVOID);
+    BOOL(WINAPI* VerQueryValueA)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+    BOOL(WINAPI* GetClientRect)(HWND, LPRECT);
+};
+
+extern SysCalls g_sys;
+extern const SysCalls kRealSysCalls;

@@ -1,0 +1,282 @@
+// Tests of the built tolvo.dll as a host sees it: its export and import
+// tables, the calling convention of every command, and what every command
+// answers with no engine started.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tolvo.h"
+
+extern "C" int __cdecl callWithStackProbe(void* fn, const unsigned args[4], int* espDelta);
+
+namespace {
+
+const char* const kCommands[] = {
+    "tovinit", "tovbye", "tovmousestate", "tovkeystate", "tovkeytrigger", "tovjoynum", "tovjoyname",
+    "tovjoyforce", "tovjoystate", "tovjoytrigger", "tovjoyshock", "tovmusicload", "tovmusicload2",
+    "tovmusicplay", "tovmusicplay2", "tovmusicstop", "tovmusicsetpos", "tovmusicgetvol", "tovmusicsetvol",
+    "tovmusicgettenpo", "tovmusicsettenpo", "tovmusiccheck", "tovmusicfx", "tovmovieload", "tovmovieplay",
+    "tovmoviestop", "tovmoviecheck", "tovmoviesize", "tovmoviefree", "tovdxver", "tovfps", "tovsin",
+    "tovcos", "tovatan", "tovsqr", "tovdpmload", "tovdpmread", "tovdpmsize", "tovsysmode", "test",
+};
+
+HMODULE dll()
+{
+    static HMODULE h = LoadLibraryA("tolvo.dll");
+    return h;
+}
+
+void* command(const char* name)
+{
+    const std::string decorated = std::string("_") + name + "@16";
+    return reinterpret_cast<void*>(GetProcAddress(dll(), decorated.c_str()));
+}
+
+const IMAGE_NT_HEADERS* ntHeaders(HMODULE m)
+{
+    const auto* base = reinterpret_cast<const unsigned char*>(m);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    return reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+}
+
+TEST(DllImage, IsA32BitDll)
+{
+    ASSERT_NE(dll(), nullptr) << "tolvo.dll did not load";
+    const auto* nt = ntHeaders(dll());
+    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_TRUE(nt->FileHeader.Characteristics & IMAGE_FILE_DLL);
+}
+
+TEST(DllImage, ExportsExactlyTheFortyDecoratedNames)
+{
+    ASSERT_NE(dll(), nullptr);
+    const auto* base = reinterpret_cast<const unsigned char*>(dll());
+    const auto& dir = ntHeaders(dll())->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    ASSERT_NE(dir.VirtualAddress, 0u);
+    const auto* exp = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+    const auto* names = reinterpret_cast<const DWORD*>(base + exp->AddressOfNames);
+    std::set<std::string> exported;
+    for (DWORD i = 0; i < exp->NumberOfNames; ++i)
+        exported.insert(reinterpret_cast<const char*>(base + names[i]));
+    std::set<std::string> expected;
+    for (const char* c : kCommands)
+        expected.insert(std::string("_") + c + "@16");
+    EXPECT_EQ(exported, expected);
+    EXPECT_EQ(exp->NumberOfFunctions, 40u); // no export by ordinal only
+}
+
+TEST(DllImage, ImportsOnlySystemDlls)
+{
+    ASSERT_NE(dll(), nullptr);
+    const std::set<std::string> system = {
+        "kernel32.dll", "user32.dll", "gdi32.dll", "ole32.dll", "oleaut32.dll", "advapi32.dll",
+        "winmm.dll", "version.dll", "dinput8.dll", "shlwapi.dll", "msvcrt.dll", "dsound.dll",
+    };
+    const auto* base = reinterpret_cast<const unsigned char*>(dll());
+    const auto& dir = ntHeaders(dll())->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    ASSERT_NE(dir.VirtualAddress, 0u);
+    int count = 0;
+    for (const auto* imp = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+         imp->Name; ++imp, ++count) {
+        std::string name = reinterpret_cast<const char*>(base + imp->Name);
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        EXPECT_TRUE(system.count(name)) << "imports " << name;
+    }
+    EXPECT_GT(count, 0);
+}
+
+// Arguments for one call of every command with nothing started, and what it
+// must answer then. Pointers go to locals that stay valid for the call.
+struct Call {
+    const char* name;
+    int expected;
+};
+
+class Commands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(dll(), nullptr);
+        reset();
+        window = CreateWindowA("STATIC", "tolvo dll test", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+        info.hwnd = window;
+        info.hinstance = GetModuleHandleA(nullptr);
+    }
+    void TearDown() override { DestroyWindow(window); }
+
+    void reset()
+    {
+        std::memset(storage, 0xAB, sizeof storage);
+        var = {};
+        var.type = 4;
+        var.word_count = 4;
+        var.data = storage;
+        std::strcpy(packText, "no-such-pack.dpm,0");
+    }
+
+    // The arguments each command gets here; "ignored" ones hold junk on
+    // purpose, since every command must accept any value there.
+    void argsFor(const std::string& name, unsigned a[4])
+    {
+        const unsigned junk = 0xDEADBEEF;
+        a[0] = a[1] = a[2] = a[3] = junk;
+        auto p = [](const void* x) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(x)); };
+        if (name == "tovinit") {
+            a[0] = p(&info);
+            a[1] = 7;
+            a[2] = 0;
+        } else if (name == "tovmousestate" || name == "tovjoynum" || name == "tovfps" || name == "tovmusicgetvol" ||
+                   name == "tovmusicgettenpo") {
+            a[0] = p(&result);
+        } else if (name == "tovkeystate" || name == "tovkeytrigger") {
+            a[0] = p(&result);
+            a[1] = 0;
+        } else if (name == "tovjoystate" || name == "tovjoytrigger") {
+            a[0] = p(&result);
+            a[1] = 0;
+        } else if (name == "tovjoyname" || name == "tovjoyforce") {
+            a[0] = p(&var);
+            a[1] = 0;
+        } else if (name == "tovjoyshock") {
+            a[0] = 0;
+        } else if (name == "tovmusicload") {
+            a[0] = 0;
+            a[1] = p("no-such-music.mid");
+        } else if (name == "tovmusicload2") {
+            a[0] = p(&var);
+            a[1] = 0;
+        } else if (name.rfind("tovmusic", 0) == 0) {
+            a[0] = 0;
+            a[1] = 0;
+        } else if (name == "tovmovieload") {
+            a[0] = p("no-such-movie.avi");
+        } else if (name == "tovmoviesize") {
+            a[0] = 0;
+            a[1] = 0;
+            a[2] = 32;
+            a[3] = 32;
+        } else if (name == "tovdxver" || name == "tovdpmread" || name == "tovdpmsize" || name == "test") {
+            a[0] = p(&var);
+            a[1] = p("entry.bin");
+        } else if (name == "tovsin" || name == "tovcos" || name == "tovatan" || name == "tovsqr") {
+            a[0] = p(&result);
+            a[1] = 64;
+            a[2] = 0;
+        } else if (name == "tovdpmload") {
+            a[1] = p(packText);
+        } else if (name == "tovsysmode") {
+            a[0] = 2; // does nothing: the machine's settings stay as they are
+        }
+    }
+
+    int call(const char* name, int* espDelta)
+    {
+        unsigned a[4];
+        argsFor(name, a);
+        void* fn = command(name);
+        EXPECT_NE(fn, nullptr) << name;
+        if (!fn)
+            return 0x7fffffff;
+        return callWithStackProbe(fn, a, espDelta);
+    }
+
+    // What each command answers when no engine runs and no pack is open.
+    static int expectedIdle(const std::string& name)
+    {
+        if (name.rfind("tovmusic", 0) == 0) {
+            if (name == "tovmusicplay")
+                return -1; // the empty slot is tested before the engine
+            if (name == "tovmusicplay2")
+                return -2;
+            return -9;
+        }
+        if (name.rfind("tovmovie", 0) == 0)
+            return -1;
+        if (name.rfind("tovjoy", 0) == 0 || name == "tovmousestate" || name == "tovkeystate" ||
+            name == "tovkeytrigger" || name == "tovdpmload" || name == "tovdpmread" || name == "tovdpmsize")
+            return -1;
+        return 0;
+    }
+
+    unsigned char storage[256];
+    TolvoVar var{};
+    int32_t result = 0;
+    char packText[64];
+    HWND window = nullptr;
+    TolvoWindowInfo info{};
+};
+
+TEST_F(Commands, EveryCommandRemovesItsSixteenBytes)
+{
+    for (const char* name : kCommands) {
+        if (!std::strcmp(name, "tovinit"))
+            continue; // checked with tovbye below, so that nothing stays started
+        int delta = 12345;
+        call(name, &delta);
+        EXPECT_EQ(delta, 0) << name << " left " << -delta << " bytes on the stack";
+    }
+    int delta = 12345;
+    EXPECT_EQ(call("tovinit", &delta), 0);
+    EXPECT_EQ(delta, 0) << "tovinit";
+    delta = 12345;
+    EXPECT_EQ(call("tovbye", &delta), 0);
+    EXPECT_EQ(delta, 0) << "tovbye";
+}
+
+TEST_F(Commands, BeforeInitAndAfterByeEveryCommandAnswersWithoutAnEngine)
+{
+    int delta;
+    for (int round = 0; round < 2; ++round) {
+        for (const char* name : kCommands) {
+            if (!std::strcmp(name, "tovinit"))
+                continue;
+            reset();
+            EXPECT_EQ(call(name, &delta), expectedIdle(name)) << name << (round ? " after tovbye" : " before tovinit");
+        }
+        if (round == 0) {
+            ASSERT_EQ(call("tovinit", &delta), 0);
+            ASSERT_EQ(call("tovbye", &delta), 0);
+        }
+    }
+}
+
+TEST_F(Commands, IdleAnswersLeaveTheDocumentedMarks)
+{
+    auto fn = [](const char* n) { return command(n); };
+    typedef int(__stdcall * Cmd)(uintptr_t, uintptr_t, uintptr_t, uintptr_t);
+    const uintptr_t pr = reinterpret_cast<uintptr_t>(&result);
+    const uintptr_t pv = reinterpret_cast<uintptr_t>(&var);
+
+    result = 77;
+    EXPECT_EQ(reinterpret_cast<Cmd>(fn("tovkeystate"))(pr, 0, 0, 0), -1);
+    EXPECT_EQ(result, 0); // stored before the device test
+    result = 77;
+    EXPECT_EQ(reinterpret_cast<Cmd>(fn("tovmousestate"))(pr, 0, 0, 0), -1);
+    EXPECT_EQ(result, 77); // nothing stored
+    result = 77;
+    EXPECT_EQ(reinterpret_cast<Cmd>(fn("tovjoystate"))(pr, 8, 0, 0), -2);
+    EXPECT_EQ(result, 0);
+
+    var.word_count = 3;
+    EXPECT_EQ(reinterpret_cast<Cmd>(fn("tovdpmread"))(pv, reinterpret_cast<uintptr_t>("x"), 0, 0), -1);
+    EXPECT_EQ(var.word_count, 16); // the failure fill
+    for (int i = 0; i < 64; ++i)
+        EXPECT_EQ(storage[i], 0) << i;
+    EXPECT_EQ(storage[64], 0xAB);
+    EXPECT_EQ(var.type, 4);
+
+    EXPECT_EQ(reinterpret_cast<Cmd>(fn("tovdxver"))(pv, 0, 0, 0), 0);
+    EXPECT_EQ(var.type, 2); // an integer variable becomes a string
+    EXPECT_GE(std::strlen(reinterpret_cast<char*>(storage)), 2u);
+}
+
+} // namespace

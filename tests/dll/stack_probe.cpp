@@ -1,0 +1,30 @@
+// int __cdecl callWithStackProbe(void* fn, const unsigned args[4], int* espDelta)
+// Pushes four arguments, calls fn and reports how far esp moved over the
+// call: 0 when the callee removed its 16 bytes (stdcall), -16 when it did not.
+__asm__(
+    ".text\n"
+    ".globl _callWithStackProbe\n"
+    "_callWithStackProbe:\n"
+    "pushl %ebp\n"
+    "movl %esp, %ebp\n"
+    "pushl %esi\n"
+    "pushl %edi\n"
+    "pushl %ebx\n"
+    "movl 12(%ebp), %eax\n"
+    "movl %esp, %esi\n"
+    "pushl 12(%eax)\n"
+    "pushl 8(%eax)\n"
+    "pushl 4(%eax)\n"
+    "pushl 0(%eax)\n"
+    "call *8(%ebp)\n"
+    "movl %esp, %edi\n"
+    "movl %esi, %esp\n"
+    "subl %esi, %edi\n"
+    "movl 16(%ebp), %ecx\n"
+    "movl %edi, (%ecx)\n"
+    "popl %ebx\n"
+    "popl %edi\n"
+    "popl %esi\n"
+    "popl %ebp\n"
+    "ret\n"
+);

@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "fakes/fake_system.h"
+#include "pack/pack.h"
+#include "plugin/frame.h"
+#include "plugin/messages.h"
+
+namespace {
+
+std::vector<std::string>* s_engineCalls = nullptr;
+
+int fakeInitDInput() { s_engineCalls->push_back("initDInput"); return 1; }
+int fakeInitDMusic() { s_engineCalls->push_back("initDMusic"); return 1; }
+int fakeInitDShow() { s_engineCalls->push_back("initDShow"); return 1; }
+void fakeReleaseDInput() { s_engineCalls->push_back("releaseDInput"); }
+int fakeReleaseDMusic() { s_engineCalls->push_back("releaseDMusic"); return 1; }
+int fakeReleaseDShow() { s_engineCalls->push_back("releaseDShow"); return 1; }
+
+class Lifecycle : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        s_engineCalls = &engineCalls;
+        saved = g_engines;
+        g_engines = {fakeInitDInput, fakeInitDMusic, fakeInitDShow,
+                     fakeReleaseDInput, fakeReleaseDMusic, fakeReleaseDShow};
+        g_nVerbose = 1;
+        g_bScreenSaveActive = g_bPowerOffActive = g_bLowPowerActive = 0;
+        info.hwnd = reinterpret_cast<void*>(0x1234);
+        info.hinstance = reinterpret_cast<void*>(0x5678);
+    }
+    void TearDown() override
+    {
+        g_engines = saved;
+        s_engineCalls = nullptr;
+        g_nVerbose = 1;
+    }
+
+    FakeSystemScope sys;
+    std::vector<std::string> engineCalls;
+    EngineTable saved;
+    TolvoWindowInfo info{};
+};
+
+TEST_F(Lifecycle, KeepsWords13And14)
+{
+    for (int i = 0; i < 13; ++i)
+        info.words[i] = 0x11111111 * (i % 7);
+    EXPECT_EQ(tovinit(&info, 1, 0, 0), 0);
+    EXPECT_EQ(g_hWnd, reinterpret_cast<HWND>(0x1234));
+    EXPECT_EQ(g_hInstance, reinterpret_cast<HINSTANCE>(0x5678));
+}
+
+TEST_F(Lifecycle, InitMaskSelectsEnginesInTheOrderInputMusicMovie)
+{
+    struct Row {
+        int32_t mask;
+        std::vector<std::string> starts;
+    };
+    const std::vector<std::string> all = {"initDInput", "initDMusic", "initDShow"};
+    const Row rows[] = {
+        {1, {"initDInput"}},
+        {2, {"initDMusic"}},
+        {3, {"initDInput", "initDMusic"}},
+        {4, {"initDShow"}},
+        {5, {"initDInput", "initDShow"}},
+        {6, {"initDMusic", "initDShow"}},
+        {7, all},
+        {0, all},
+        {8, all},
+        {9, all},
+        {-1, all},
+        {INT32_MIN, all},
+        {INT32_MAX, all},
+    };
+    for (const Row& row : rows) {
+        engineCalls.clear();
+        EXPECT_EQ(tovinit(&info, row.mask, 0, 0), 0);
+        std::vector<std::string> starts;
+        for (const auto& c : engineCalls)
+            if (c.rfind("init", 0) == 0)
+                starts.push_back(c);
+        EXPECT_EQ(starts, row.starts) << "mask " << row.mask;
+    }
+}
+
+// A second tovinit without tovbye must not leave the first engines behind:
+// each engine about to start is released first.
+TEST_F(Lifecycle, EachStartedEngineIsReleasedFirst)
+{
+    EXPECT_EQ(tovinit(&info, 5, 0, 0), 0);
+    const std::vector<std::string> expected = {"releaseDInput", "initDInput", "releaseDShow", "initDShow"};
+    EXPECT_EQ(engineCalls, expected);
+}
+
+TEST_F(Lifecycle, SavesThePowerSettingsInOrder)
+{
+    sys.fake().spiValue[0] = 1;
+    sys.fake().spiValue[1] = 0;
+    sys.fake().spiValue[2] = 1;
+    EXPECT_EQ(tovinit(&info, 7, 0, 0), 0);
+    const auto& spi = sys.fake().spi;
+    ASSERT_EQ(spi.size(), 3u);
+    EXPECT_EQ(spi[0].action, 16u);
+    EXPECT_EQ(spi[1].action, 84u);
+    EXPECT_EQ(spi[2].action, 83u);
+    EXPECT_EQ(spi[0].pvParam, &g_bScreenSaveActive);
+    EXPECT_EQ(spi[1].pvParam, &g_bPowerOffActive);
+    EXPECT_EQ(spi[2].pvParam, &g_bLowPowerActive);
+    for (const auto& c : spi) {
+        EXPECT_EQ(c.uiParam, 0u);
+        EXPECT_EQ(c.winIni, 1u);
+    }
+    EXPECT_EQ(g_bScreenSaveActive, 1);
+    EXPECT_EQ(g_bPowerOffActive, 0);
+    EXPECT_EQ(g_bLowPowerActive, 1);
+}
+
+TEST_F(Lifecycle, AlreadyInitialisedComCountsAsSuccess)
+{
+    sys.fake().coInitializeResult = S_FALSE;
+    EXPECT_EQ(tovinit(&info, 7, 0, 0), 0);
+    EXPECT_EQ(engineCalls.size(), 6u);
+    EXPECT_EQ(sys.fake().spi.size(), 3u);
+    EXPECT_TRUE(sys.fake().boxes.empty());
+}
+
+TEST_F(Lifecycle, ComFailureStartsNothingAndSavesNothing)
+{
+    sys.fake().coInitializeResult = RPC_E_CHANGED_MODE; // thread is multithreaded
+    g_bScreenSaveActive = 1;
+    EXPECT_EQ(tovinit(&info, 7, 0, 0), -1);
+    EXPECT_TRUE(engineCalls.empty());
+    EXPECT_TRUE(sys.fake().spi.empty());
+    EXPECT_EQ(g_bScreenSaveActive, 1);
+    ASSERT_EQ(sys.fake().boxes.size(), 1u);
+    const auto& box = sys.fake().boxes[0];
+    EXPECT_EQ(box.owner, nullptr);
+    EXPECT_EQ(box.style, 0u);
+    EXPECT_EQ(box.text, kTextTovinitCom);
+    EXPECT_EQ(box.caption, "tolvo ver0.67");
+}
+
+TEST_F(Lifecycle, ComFailureBoxOnlyWhileVerbose)
+{
+    sys.fake().coInitializeResult = E_FAIL;
+    g_nVerbose = 0; // nothing in the plug-in clears it; only a test can
+    EXPECT_EQ(tovinit(&info, 7, 0, 0), -1);
+    EXPECT_TRUE(sys.fake().boxes.empty());
+}
+
+TEST_F(Lifecycle, OnlyOneSetsTheVerboseFlagAndNothingClearsIt)
+{
+    EXPECT_EQ(tovinit(&info, 7, 0, 0), 0);
+    EXPECT_EQ(g_nVerbose, 1); // third argument 0 leaves it at 1
+    g_nVerbose = 0;
+    EXPECT_EQ(tovinit(&info, 7, 2, 0), 0);
+    EXPECT_EQ(g_nVerbose, 0);
+    EXPECT_EQ(tovinit(&info, 7, -1, 0), 0);
+    EXPECT_EQ(g_nVerbose, 0);
+    EXPECT_EQ(tovinit(&info, 7, 1, 0), 0);
+    EXPECT_EQ(g_nVerbose, 1);
+}
+
+TEST_F(Lifecycle, NullRecordGivesNoWindowInsteadOfACrash)
+{
+    EXPECT_EQ(tovinit(nullptr, 7, 0, 0), 0);
+    EXPECT_EQ(g_hWnd, nullptr);
+    EXPECT_EQ(g_hInstance, nullptr);
+}
+
+TEST_F(Lifecycle, ByeReleasesInOrderFreesBothBuffersAndEndsCom)
+{
+    g_lpReadBuffer = std::malloc(16);
+    g_pWaveImage = std::malloc(16);
+    EXPECT_EQ(tovbye(1, 2, 3, 4), 0);
+    const std::vector<std::string> expected = {"releaseDInput", "releaseDMusic", "releaseDShow"};
+    EXPECT_EQ(engineCalls, expected);
+    EXPECT_EQ(g_lpReadBuffer, nullptr);
+    EXPECT_EQ(g_pWaveImage, nullptr);
+    EXPECT_EQ(sys.fake().count("CoUninitialize"), 1);
+}
+
+TEST_F(Lifecycle, ByeWithoutInitStillReturnsZeroAndEndsCom)
+{
+    EXPECT_EQ(tovbye(0, 0, 0, 0), 0);
+    EXPECT_EQ(tovbye(0, 0, 0, 0), 0);
+    EXPECT_EQ(sys.fake().count("CoUninitialize"), 2);
+    EXPECT_EQ(sys.fake().count("CoInitialize"), 0);
+}
+
+class SysMode : public Lifecycle {};
+
+TEST_F(SysMode, RestoreSetsTheSavedValuesInOrder)
+{
+    sys.fake().spiValue[0] = 1;
+    sys.fake().spiValue[1] = 0;
+    sys.fake().spiValue[2] = 1;
+    tovinit(&info, 7, 0, 0);
+    sys.fake().spi.clear();
+    EXPECT_EQ(tovsysmode(0, 9, 9, 9), 0);
+    const auto& spi = sys.fake().spi;
+    ASSERT_EQ(spi.size(), 3u);
+    EXPECT_EQ(spi[0].action, 17u);
+    EXPECT_EQ(spi[1].action, 86u);
+    EXPECT_EQ(spi[2].action, 85u);
+    EXPECT_EQ(spi[0].uiParam, 1u);
+    EXPECT_EQ(spi[1].uiParam, 0u);
+    EXPECT_EQ(spi[2].uiParam, 1u);
+    for (const auto& c : spi) {
+        EXPECT_EQ(c.pvParam, nullptr);
+        EXPECT_EQ(c.winIni, 1u);
+    }
+}
+
+TEST_F(SysMode, SuppressSwitchesAllThreeOff)
+{
+    sys.fake().spiValue[0] = sys.fake().spiValue[1] = sys.fake().spiValue[2] = 1;
+    tovinit(&info, 7, 0, 0);
+    sys.fake().spi.clear();
+    EXPECT_EQ(tovsysmode(1, 0, 0, 0), 0);
+    const auto& spi = sys.fake().spi;
+    ASSERT_EQ(spi.size(), 3u);
+    const UINT actions[] = {17, 86, 85};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(spi[i].action, actions[i]);
+        EXPECT_EQ(spi[i].uiParam, 0u);
+        EXPECT_EQ(spi[i].pvParam, nullptr);
+        EXPECT_EQ(spi[i].winIni, 1u);
+    }
+}
+
+TEST_F(SysMode, RestoreBeforeAnyInitSwitchesAllOff)
+{
+    EXPECT_EQ(tovsysmode(0, 0, 0, 0), 0);
+    ASSERT_EQ(sys.fake().spi.size(), 3u);
+    for (const auto& c : sys.fake().spi)
+        EXPECT_EQ(c.uiParam, 0u);
+}
+
+TEST_F(SysMode, OtherModesCallNothing)
+{
+    for (int32_t mode : {2, -1, 100, INT32_MIN}) {
+        EXPECT_EQ(tovsysmode(mode, 0, 0, 0), 0);
+    }
+    EXPECT_TRUE(sys.fake().calls.empty());
+}
+
+} // namespace

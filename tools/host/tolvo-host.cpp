@@ -1,0 +1,506 @@
+// tolvo-host: a stand-in for the script host. It opens a main window, loads
+// tolvo.dll by name, resolves commands by their decorated names and runs a
+// small command script. It serves the demo, the examples and the e2e tests.
+//
+//   tolvo-host [--dll PATH] [--hidden] SCRIPT
+//
+// Script lines (# starts a comment):
+//   int NAME [VALUE]            an integer variable (one word)
+//   str NAME BYTES ["text"]     a string variable with BYTES of storage
+//   bytes NAME BYTES            a byte buffer
+//   COMMAND ARG...              calls _COMMAND@16; its result goes to `result`
+//       ARG: 12, -3, 0x1F | "text" (a writable copy) | &NAME (result pointer)
+//            @NAME (variable record) | window (the window-info record)
+//   print NAME [int|str|hex]    NAME may be result, NAME.type/.kind/.words
+//   expect NAME VALUE           VALUE: integer, "text", or hex:0102ff (leading bytes)
+//   wait MS                     keeps the window alive for MS milliseconds
+//   repeat N ... end            runs the block N times
+//   run "command line"          starts a program without waiting for it
+//   echo TEXT                   prints TEXT
+// Exit status: 0 all expectations held, 1 one failed, 2 the script is wrong
+// or the DLL could not be loaded.
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tolvo.h"
+
+namespace {
+
+typedef int(__stdcall* Command)(uint32_t, uint32_t, uint32_t, uint32_t);
+
+struct Variable {
+    TolvoVar rec{};
+    std::vector<uint32_t> storage; // the host's buffer; at least 64 bytes
+};
+
+struct Line {
+    int number;
+    std::vector<std::string> words; // quoted words keep their quotes
+};
+
+struct ScriptError {
+    int line;
+    std::string message;
+};
+
+HMODULE g_dll = nullptr;
+HWND g_window = nullptr;
+TolvoWindowInfo g_info{};
+std::map<std::string, std::unique_ptr<Variable>> g_vars;
+int32_t g_result = 0;
+const char* g_scriptName = "";
+std::vector<std::unique_ptr<std::string>> g_argCopies; // writable copies of string arguments
+
+[[noreturn]] void fail(int line, const char* fmt, ...)
+{
+    char buf[512];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    throw ScriptError{line, buf};
+}
+
+LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+void pumpMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+void waitMs(DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        pumpMessages();
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= ms)
+            break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+    }
+}
+
+bool createWindow(bool hidden)
+{
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.lpszClassName = "tolvo-host";
+    if (!RegisterClassA(&wc))
+        return false;
+    RECT r{0, 0, 640, 480};
+    AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
+    g_window = CreateWindowA("tolvo-host", "tolvo-host", WS_OVERLAPPEDWINDOW, 0, 0, r.right - r.left,
+                             r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
+    if (!g_window)
+        return false;
+    if (!hidden) {
+        ShowWindow(g_window, SW_SHOW);
+        UpdateWindow(g_window);
+        SetForegroundWindow(g_window);
+        SetFocus(g_window);
+    }
+    pumpMessages();
+    g_info.hwnd = g_window;
+    g_info.hinstance = wc.hInstance;
+    return true;
+}
+
+std::vector<std::string> tokenize(const std::string& text, int lineNo)
+{
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r'))
+            ++i;
+        if (i >= text.size() || text[i] == '#')
+            break;
+        std::string w;
+        if (text[i] == '"') {
+            w.push_back('"');
+            ++i;
+            bool closed = false;
+            while (i < text.size()) {
+                char c = text[i++];
+                if (c == '"') {
+                    closed = true;
+                    break;
+                }
+                if (c == '\\' && i < text.size()) {
+                    char e = text[i++];
+                    if (e == 'n')
+                        c = '\n';
+                    else if (e == 't')
+                        c = '\t';
+                    else if (e == 'x' && i + 1 < text.size())
+                        c = static_cast<char>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)), i += 2;
+                    else
+                        c = e;
+                }
+                w.push_back(c);
+            }
+            if (!closed)
+                fail(lineNo, "unterminated string");
+        } else {
+            while (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '\r')
+                w.push_back(text[i++]);
+        }
+        words.push_back(w);
+    }
+    return words;
+}
+
+bool isQuoted(const std::string& w)
+{
+    return !w.empty() && w[0] == '"';
+}
+
+int32_t parseInt(const std::string& w, int lineNo)
+{
+    if (w.empty())
+        fail(lineNo, "a number is missing");
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(w.c_str(), &end, 0);
+    if (*end != '\0' || errno != 0)
+        fail(lineNo, "'%s' is not a number", w.c_str());
+    if (v < INT32_MIN || v > UINT32_MAX)
+        fail(lineNo, "'%s' does not fit 32 bits", w.c_str());
+    return static_cast<int32_t>(static_cast<uint32_t>(v));
+}
+
+Variable& lookup(const std::string& name, int lineNo)
+{
+    auto it = g_vars.find(name);
+    if (it == g_vars.end())
+        fail(lineNo, "unknown variable '%s'", name.c_str());
+    return *it->second;
+}
+
+void declare(const std::string& name, int16_t type, int32_t bytes, int lineNo)
+{
+    if (name.empty() || isQuoted(name) || name == "result" || name == "window")
+        fail(lineNo, "bad variable name '%s'", name.c_str());
+    if (bytes < 0 || bytes > 64 * 1024 * 1024)
+        fail(lineNo, "bad size %d", bytes);
+    auto v = std::make_unique<Variable>();
+    const int32_t words = (bytes + 3) / 4;
+    // The host's buffer holds at least 64 bytes whatever the declared size.
+    v->storage.assign(words < 16 ? 16 : words, 0);
+    v->rec.type = type;
+    v->rec.word_count = words;
+    v->rec.data = v->storage.data();
+    g_vars[name] = std::move(v);
+}
+
+// NAME, NAME.type, NAME.kind, NAME.words or `result` as an integer.
+bool integerOf(const std::string& ref, int lineNo, int32_t& out)
+{
+    if (ref == "result") {
+        out = g_result;
+        return true;
+    }
+    const size_t dot = ref.find('.');
+    Variable& v = lookup(ref.substr(0, dot), lineNo);
+    if (dot == std::string::npos) {
+        if (!v.rec.data)
+            fail(lineNo, "'%s' has no storage", ref.c_str());
+        std::memcpy(&out, v.rec.data, 4);
+        return true;
+    }
+    const std::string field = ref.substr(dot + 1);
+    if (field == "type")
+        out = v.rec.type;
+    else if (field == "kind")
+        out = v.rec.kind;
+    else if (field == "words")
+        out = v.rec.word_count;
+    else
+        fail(lineNo, "unknown field '%s'", field.c_str());
+    return true;
+}
+
+std::string stringOf(Variable& v)
+{
+    const char* p = static_cast<const char*>(v.rec.data);
+    size_t room = v.rec.word_count > 0 ? static_cast<size_t>(v.rec.word_count) * 4 : 0;
+    if (!p)
+        return "";
+    return std::string(p, strnlen(p, room));
+}
+
+std::string hexOf(const void* data, size_t n)
+{
+    std::string s;
+    char b[4];
+    for (size_t i = 0; i < n; ++i) {
+        std::snprintf(b, sizeof b, "%02x", static_cast<const unsigned char*>(data)[i]);
+        s += b;
+    }
+    return s;
+}
+
+Command resolve(const std::string& name, int lineNo)
+{
+    const std::string decorated = "_" + name + "@16";
+    FARPROC p = GetProcAddress(g_dll, decorated.c_str());
+    if (!p)
+        fail(lineNo, "unknown command '%s' (no export %s)", name.c_str(), decorated.c_str());
+    return reinterpret_cast<Command>(reinterpret_cast<void*>(p));
+}
+
+uint32_t argument(const std::string& w, int lineNo)
+{
+    if (isQuoted(w)) {
+        // A writable copy: tovdpmload cuts its text at the comma.
+        g_argCopies.push_back(std::make_unique<std::string>(w.substr(1)));
+        return reinterpret_cast<uint32_t>(g_argCopies.back()->data());
+    }
+    if (w == "window")
+        return reinterpret_cast<uint32_t>(&g_info);
+    if (w[0] == '&') {
+        if (w == "&result")
+            return reinterpret_cast<uint32_t>(&g_result);
+        return reinterpret_cast<uint32_t>(lookup(w.substr(1), lineNo).rec.data);
+    }
+    if (w[0] == '@')
+        return reinterpret_cast<uint32_t>(&lookup(w.substr(1), lineNo).rec);
+    return static_cast<uint32_t>(parseInt(w, lineNo));
+}
+
+int g_failures = 0;
+
+void runLines(const std::vector<Line>& lines, size_t begin, size_t end);
+
+void runStatement(const std::vector<Line>& lines, size_t& i)
+{
+    const Line& line = lines[i];
+    const auto& w = line.words;
+    const std::string& op = w[0];
+    const int n = line.number;
+
+    if (op == "int") {
+        if (w.size() < 2 || w.size() > 3)
+            fail(n, "usage: int NAME [VALUE]");
+        declare(w[1], TOLVO_TYPE_INT, 4, n);
+        if (w.size() == 3) {
+            const int32_t v = parseInt(w[2], n);
+            std::memcpy(g_vars[w[1]]->rec.data, &v, 4);
+        }
+    } else if (op == "str" || op == "bytes") {
+        if (w.size() < 3 || w.size() > 4 || (op == "bytes" && w.size() == 4))
+            fail(n, "usage: str NAME BYTES [\"text\"] | bytes NAME BYTES");
+        declare(w[1], op == "str" ? TOLVO_TYPE_STRING : TOLVO_TYPE_INT, parseInt(w[2], n), n);
+        if (w.size() == 4) {
+            if (!isQuoted(w[3]))
+                fail(n, "the initial text must be quoted");
+            Variable& v = *g_vars[w[1]];
+            const std::string text = w[3].substr(1);
+            if (text.size() + 1 > static_cast<size_t>(v.rec.word_count) * 4)
+                fail(n, "the text does not fit %d bytes", v.rec.word_count * 4);
+            std::memcpy(v.rec.data, text.c_str(), text.size() + 1);
+        }
+    } else if (op == "print") {
+        if (w.size() < 2 || w.size() > 3)
+            fail(n, "usage: print NAME [int|str|hex]");
+        std::string how = w.size() == 3 ? w[2] : "";
+        const bool plain = w[1] == "result" || w[1].find('.') != std::string::npos;
+        if (how.empty())
+            how = plain ? "int" : (lookup(w[1], n).rec.type == TOLVO_TYPE_STRING ? "str" : "int");
+        if (how == "int") {
+            int32_t v = 0;
+            integerOf(w[1], n, v);
+            std::printf("%s = %d\n", w[1].c_str(), v);
+        } else if (how == "str") {
+            std::printf("%s = \"%s\"\n", w[1].c_str(), stringOf(lookup(w[1], n)).c_str());
+        } else if (how == "hex") {
+            Variable& v = lookup(w[1], n);
+            const size_t bytes = v.rec.word_count > 0 ? static_cast<size_t>(v.rec.word_count) * 4 : 0;
+            std::printf("%s = hex:%s\n", w[1].c_str(), hexOf(v.rec.data, bytes < 256 ? bytes : 256).c_str());
+        } else {
+            fail(n, "print takes int, str or hex");
+        }
+    } else if (op == "expect") {
+        if (w.size() != 3)
+            fail(n, "usage: expect NAME VALUE");
+        bool ok;
+        std::string got, want;
+        if (isQuoted(w[2])) {
+            got = stringOf(lookup(w[1], n));
+            want = w[2].substr(1);
+            ok = got == want;
+            got = "\"" + got + "\"";
+            want = "\"" + want + "\"";
+        } else if (w[2].rfind("hex:", 0) == 0) {
+            Variable& v = lookup(w[1], n);
+            want = w[2].substr(4);
+            const size_t bytes = want.size() / 2;
+            const size_t room = v.rec.word_count > 0 ? static_cast<size_t>(v.rec.word_count) * 4 : 0;
+            got = hexOf(v.rec.data, bytes <= room ? bytes : room);
+            ok = got == want;
+        } else {
+            int32_t v = 0;
+            integerOf(w[1], n, v);
+            const int32_t e = parseInt(w[2], n);
+            ok = v == e;
+            got = std::to_string(v);
+            want = std::to_string(e);
+        }
+        if (!ok) {
+            std::printf("%s:%d: expected %s to be %s, got %s\n", g_scriptName, n, w[1].c_str(), want.c_str(),
+                        got.c_str());
+            ++g_failures;
+        }
+    } else if (op == "wait") {
+        if (w.size() != 2)
+            fail(n, "usage: wait MS");
+        waitMs(static_cast<DWORD>(parseInt(w[1], n)));
+    } else if (op == "echo") {
+        std::string text;
+        for (size_t k = 1; k < w.size(); ++k)
+            text += (k > 1 ? " " : "") + (isQuoted(w[k]) ? w[k].substr(1) : w[k]);
+        std::printf("%s\n", text.c_str());
+    } else if (op == "run") {
+        if (w.size() != 2 || !isQuoted(w[1]))
+            fail(n, "usage: run \"command line\"");
+        std::string cmd = w[1].substr(1);
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            fail(n, "could not start '%s'", cmd.c_str());
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    } else if (op == "repeat") {
+        if (w.size() != 2)
+            fail(n, "usage: repeat N ... end");
+        const int32_t times = parseInt(w[1], n);
+        int depth = 1;
+        size_t j = i + 1;
+        for (; j < lines.size(); ++j) {
+            if (lines[j].words[0] == "repeat")
+                ++depth;
+            else if (lines[j].words[0] == "end" && --depth == 0)
+                break;
+        }
+        if (j == lines.size())
+            fail(n, "repeat without end");
+        for (int32_t k = 0; k < times; ++k)
+            runLines(lines, i + 1, j);
+        i = j;
+    } else if (op == "end") {
+        fail(n, "end without repeat");
+    } else {
+        if (w.size() > 5)
+            fail(n, "a command takes at most four arguments");
+        Command cmd = resolve(op, n);
+        uint32_t a[4] = {0, 0, 0, 0};
+        for (size_t k = 1; k < w.size(); ++k)
+            a[k - 1] = argument(w[k], n);
+        g_result = cmd(a[0], a[1], a[2], a[3]);
+        g_argCopies.clear();
+    }
+    pumpMessages();
+}
+
+void runLines(const std::vector<Line>& lines, size_t begin, size_t end)
+{
+    for (size_t i = begin; i < end; ++i)
+        runStatement(lines, i);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    const char* dllPath = "tolvo.dll";
+    const char* script = nullptr;
+    bool hidden = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--dll") && i + 1 < argc)
+            dllPath = argv[++i];
+        else if (!std::strcmp(argv[i], "--hidden"))
+            hidden = true;
+        else if (!script && argv[i][0] != '-')
+            script = argv[i];
+        else {
+            std::fprintf(stderr, "usage: tolvo-host [--dll PATH] [--hidden] SCRIPT\n");
+            return 2;
+        }
+    }
+    if (!script) {
+        std::fprintf(stderr, "usage: tolvo-host [--dll PATH] [--hidden] SCRIPT\n");
+        return 2;
+    }
+    g_scriptName = script;
+
+    std::ifstream in(script, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "tolvo-host: cannot open %s\n", script);
+        return 2;
+    }
+    std::vector<Line> lines;
+    try {
+        std::string text;
+        for (int n = 1; std::getline(in, text); ++n) {
+            auto words = tokenize(text, n);
+            if (!words.empty())
+                lines.push_back({n, std::move(words)});
+        }
+    } catch (const ScriptError& e) {
+        std::fprintf(stderr, "%s:%d: %s\n", script, e.line, e.message.c_str());
+        return 2;
+    }
+
+    // Next to the exe unless a path is given: LoadLibraryA searches the
+    // program's folder first.
+    g_dll = LoadLibraryA(dllPath);
+    if (!g_dll) {
+        std::fprintf(stderr, "tolvo-host: cannot load %s (error %lu)\n", dllPath, GetLastError());
+        return 2;
+    }
+    if (!createWindow(hidden)) {
+        std::fprintf(stderr, "tolvo-host: cannot create the main window\n");
+        return 2;
+    }
+
+    try {
+        runLines(lines, 0, lines.size());
+    } catch (const ScriptError& e) {
+        std::fprintf(stderr, "%s:%d: %s\n", script, e.line, e.message.c_str());
+        return 2;
+    }
+    DestroyWindow(g_window);
+    pumpMessages();
+    if (g_failures) {
+        std::printf("%d expectation(s) failed\n", g_failures);
+        return 1;
+    }
+    return 0;
+}
