@@ -25,6 +25,26 @@ static void WINAPI fakeCoUninitialize()
     s_fake->calls.push_back("CoUninitialize");
 }
 
+static HRESULT WINAPI fakeCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD ctx, REFIID iid, LPVOID* out)
+{
+    s_fake->calls.push_back("CoCreateInstance");
+    if (s_fake->coCreateInstance)
+        return s_fake->coCreateInstance(clsid, outer, ctx, iid, out);
+    if (out)
+        *out = nullptr;
+    return REGDB_E_CLASSNOTREG;
+}
+
+static HRESULT WINAPI fakeDirectInput8Create(HINSTANCE inst, DWORD version, REFIID iid, LPVOID* out, LPUNKNOWN outer)
+{
+    s_fake->calls.push_back("DirectInput8Create");
+    if (s_fake->directInput8Create)
+        return s_fake->directInput8Create(inst, version, iid, out, outer);
+    if (out)
+        *out = nullptr;
+    return E_FAIL;
+}
+
 static int WINAPI fakeMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
 {
     s_fake->calls.push_back("MessageBoxA");
@@ -52,14 +72,68 @@ static DWORD WINAPI fakeTimeGetTime()
     return s_fake->clock;
 }
 
+static DWORD WINAPI fakeGetFileAttributesA(LPCSTR name)
+{
+    s_fake->calls.push_back("GetFileAttributesA");
+    return s_fake->getFileAttributesA ? s_fake->getFileAttributesA(name) : ::GetFileAttributesA(name);
+}
+
+static DWORD WINAPI fakeGetCurrentDirectoryA(DWORD n, LPSTR buf)
+{
+    s_fake->calls.push_back("GetCurrentDirectoryA");
+    return s_fake->getCurrentDirectoryA ? s_fake->getCurrentDirectoryA(n, buf) : ::GetCurrentDirectoryA(n, buf);
+}
+
+static UINT WINAPI fakeGetSystemDirectoryA(LPSTR buf, UINT n)
+{
+    s_fake->calls.push_back("GetSystemDirectoryA");
+    return s_fake->getSystemDirectoryA ? s_fake->getSystemDirectoryA(buf, n) : ::GetSystemDirectoryA(buf, n);
+}
+
+static DWORD WINAPI fakeGetFileVersionInfoSizeA(LPCSTR name, LPDWORD handle)
+{
+    s_fake->calls.push_back("GetFileVersionInfoSizeA");
+    return s_fake->getFileVersionInfoSizeA ? s_fake->getFileVersionInfoSizeA(name, handle)
+                                           : ::GetFileVersionInfoSizeA(name, handle);
+}
+
+static BOOL WINAPI fakeGetFileVersionInfoA(LPCSTR name, DWORD handle, DWORD len, LPVOID data)
+{
+    s_fake->calls.push_back("GetFileVersionInfoA");
+    return s_fake->getFileVersionInfoA ? s_fake->getFileVersionInfoA(name, handle, len, data)
+                                       : ::GetFileVersionInfoA(name, handle, len, data);
+}
+
+static BOOL WINAPI fakeVerQueryValueA(LPCVOID block, LPCSTR sub, LPVOID* out, PUINT len)
+{
+    s_fake->calls.push_back("VerQueryValueA");
+    return s_fake->verQueryValueA ? s_fake->verQueryValueA(block, sub, out, len)
+                                  : ::VerQueryValueA(block, sub, out, len);
+}
+
+static BOOL WINAPI fakeGetClientRect(HWND hwnd, LPRECT rect)
+{
+    s_fake->calls.push_back("GetClientRect");
+    return s_fake->getClientRect ? s_fake->getClientRect(hwnd, rect) : ::GetClientRect(hwnd, rect);
+}
+
 FakeSystemScope::FakeSystemScope() : saved_(g_sys)
 {
     s_fake = &fake_;
     g_sys.CoInitialize = fakeCoInitialize;
     g_sys.CoUninitialize = fakeCoUninitialize;
+    g_sys.CoCreateInstance = fakeCoCreateInstance;
+    g_sys.DirectInput8Create = fakeDirectInput8Create;
     g_sys.MessageBoxA = fakeMessageBoxA;
     g_sys.SystemParametersInfoA = fakeSystemParametersInfoA;
     g_sys.timeGetTime = fakeTimeGetTime;
+    g_sys.GetFileAttributesA = fakeGetFileAttributesA;
+    g_sys.GetCurrentDirectoryA = fakeGetCurrentDirectoryA;
+    g_sys.GetSystemDirectoryA = fakeGetSystemDirectoryA;
+    g_sys.GetFileVersionInfoSizeA = fakeGetFileVersionInfoSizeA;
+    g_sys.GetFileVersionInfoA = fakeGetFileVersionInfoA;
+    g_sys.VerQueryValueA = fakeVerQueryValueA;
+    g_sys.GetClientRect = fakeGetClientRect;
 }
 
 FakeSystemScope::~FakeSystemScope()

@@ -1,22 +1,43 @@
 // A fake of the system-call seam for unit tests: records the calls that the
 // plug-in's behaviour depends on and answers with scripted results.
+//
+// Every seam entry is swapped while a FakeSystemScope lives. Entries without a
+// hook set by the test answer as below; a test sets the std::function hook of
+// an entry to script it (for example `fake.coCreateInstance = ...` to hand out
+// fake COM objects).
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "plugin/seam.h"
 
 struct FakeSystem {
-    // Scripted answers.
+    // Scripted answers of the simple entries.
     HRESULT coInitializeResult = S_OK;
     DWORD clock = 0;
     BOOL spiValue[3] = {1, 1, 1}; // what SPI_GETSCREENSAVE/POWEROFF/LOWPOWERACTIVE report
 
-    // Recorded calls, in order: "CoInitialize", "CoUninitialize", "MessageBoxA",
-    // "SystemParametersInfoA", "timeGetTime".
+    // Hooks; unset ones answer: CoCreateInstance REGDB_E_CLASSNOTREG,
+    // DirectInput8Create DIERR_GENERIC-like E_FAIL, GetFileAttributesA and
+    // GetCurrentDirectoryA/GetSystemDirectoryA/GetClientRect/the version calls
+    // pass through to the real functions.
+    std::function<HRESULT(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*)> coCreateInstance;
+    std::function<HRESULT(HINSTANCE, DWORD, REFIID, LPVOID*, LPUNKNOWN)> directInput8Create;
+    std::function<DWORD(LPCSTR)> getFileAttributesA;
+    std::function<DWORD(DWORD, LPSTR)> getCurrentDirectoryA;
+    std::function<UINT(LPSTR, UINT)> getSystemDirectoryA;
+    std::function<DWORD(LPCSTR, LPDWORD)> getFileVersionInfoSizeA;
+    std::function<BOOL(LPCSTR, DWORD, DWORD, LPVOID)> getFileVersionInfoA;
+    std::function<BOOL(LPCVOID, LPCSTR, LPVOID*, PUINT)> verQueryValueA;
+    std::function<BOOL(HWND, LPRECT)> getClientRect;
+
+    // Recorded calls, in order, by entry name ("CoInitialize",
+    // "CoCreateInstance", "MessageBoxA", "SystemParametersInfoA", ...).
     std::vector<std::string> calls;
 
     struct Box {
@@ -39,11 +60,13 @@ struct FakeSystem {
 };
 
 // Installs a fresh FakeSystem into g_sys for the lifetime of the object and
-// puts the real table back afterwards.
+// puts the table that was there back afterwards.
 class FakeSystemScope {
 public:
     FakeSystemScope();
     ~FakeSystemScope();
+    FakeSystemScope(const FakeSystemScope&) = delete;
+    FakeSystemScope& operator=(const FakeSystemScope&) = delete;
     FakeSystem& fake() { return fake_; }
 
 private:
