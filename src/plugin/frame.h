@@ -19,9 +19,10 @@ extern BOOL g_bScreenSaveActive;
 extern BOOL g_bPowerOffActive;
 extern BOOL g_bLowPowerActive;
 
-// The last in-memory file image of the music loaders (or of `test`). A writer
-// replaces it without freeing the old block, which a segment may still read;
-// tovbye frees the one it holds.
+// The last in-memory file image of the music loaders (or of `test`). The
+// music slots keep their own blocks until no segment reads them (and free
+// them at releaseDMusic); a writer frees the old block only when music does
+// not hold it. tovbye frees the one it still names.
 extern void* g_pWaveImage;
 
 // Boxes of the engine starts: always shown.

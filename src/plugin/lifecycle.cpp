@@ -51,7 +51,9 @@ extern "C" int TOLVO_CALL tovbye(int32_t, int32_t, int32_t, int32_t)
     g_engines.releaseDMusic();
     g_engines.releaseDShow();
 
-    // The segments that may read the last image are gone now.
+    // The segments that may read the last image are gone now; releaseDMusic
+    // freed the blocks music held, so what g_pWaveImage still names is one
+    // that nothing else frees.
     if (g_lpReadBuffer) {
         std::free(g_lpReadBuffer);
         g_lpReadBuffer = nullptr;

@@ -7,6 +7,7 @@
 
 #include "frame.h"
 #include "messages.h"
+#include "../music/music.h"
 
 extern "C" int TOLVO_CALL test(TolvoVar* var, int32_t, int32_t, int32_t)
 {
@@ -22,6 +23,9 @@ extern "C" int TOLVO_CALL test(TolvoVar* var, int32_t, int32_t, int32_t)
         if (!copy)
             return 0;
         std::memcpy(copy, var->data, n);
+        // An earlier block of this command is read by nothing now; one of
+        // the music loaders stays with its segment.
+        dropUntrackedImage();
         g_pWaveImage = copy;
     }
 

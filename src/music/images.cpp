@@ -1,0 +1,148 @@
+// The blocks that segments were made from. The loader reads a block handed
+// to it as memory for as long as a segment made from it may play, so a block
+// is freed only once its segment is gone or silent; and a game that loads
+// music again and again keeps only the blocks that still sound.
+#include <cstdlib>
+
+#include "music.h"
+
+#include "../plugin/frame.h"
+
+void* g_pSlotImage[MUSIC_SLOT_COUNT] = {};
+
+namespace {
+
+// A segment that left its slot while it might still play, with the block it
+// was made from. The list holds the slot's reference to the segment.
+struct RetiredSegment {
+    IDirectMusicSegment8* lpSegment;
+    void* pImage;
+};
+
+RetiredSegment* g_pRetired = nullptr;
+int g_nRetiredCount = 0;
+int g_nRetiredCapacity = 0;
+
+// Silent: the performance says it does not play, and nothing but our own
+// reference keeps it. A segment queued on a boundary that has not come yet
+// does not count as playing, but the performance holds it already.
+bool isSilent(IDirectMusicSegment8* segment)
+{
+    if (!g_lpPerformance || g_lpPerformance->IsPlaying(segment, nullptr) != S_FALSE)
+        return false;
+    segment->AddRef();
+    return segment->Release() == 1;
+}
+
+bool retire(IDirectMusicSegment8* segment, void* image)
+{
+    if (g_nRetiredCount == g_nRetiredCapacity) {
+        const int capacity = g_nRetiredCapacity ? g_nRetiredCapacity * 2 : 8;
+        void* grown = std::realloc(g_pRetired, sizeof(RetiredSegment) * capacity);
+        if (!grown)
+            return false;
+        g_pRetired = static_cast<RetiredSegment*>(grown);
+        g_nRetiredCapacity = capacity;
+    }
+    g_pRetired[g_nRetiredCount++] = {segment, image};
+    return true;
+}
+
+} // namespace
+
+bool isMusicImage(const void* block)
+{
+    if (!block)
+        return false;
+    for (void* image : g_pSlotImage)
+        if (image == block)
+            return true;
+    for (int i = 0; i < g_nRetiredCount; ++i)
+        if (g_pRetired[i].pImage == block)
+            return true;
+    return false;
+}
+
+void dropUntrackedImage()
+{
+    if (g_pWaveImage && !isMusicImage(g_pWaveImage)) {
+        std::free(g_pWaveImage);
+        g_pWaveImage = nullptr;
+    }
+}
+
+void freeImage(void* block)
+{
+    if (!block)
+        return;
+    if (g_pWaveImage == block)
+        g_pWaveImage = nullptr;
+    std::free(block);
+}
+
+void emptySlot(int32_t slot)
+{
+    IDirectMusicSegment8* segment = g_lpSegment[slot];
+    void* image = g_pSlotImage[slot];
+    g_lpSegment[slot] = nullptr;
+    g_pSlotImage[slot] = nullptr;
+    if (!segment) {
+        freeImage(image);
+        return;
+    }
+    // A segment made from a file reads no block of ours: it goes at once.
+    if (!image || isSilent(segment)) {
+        segment->Release();
+        freeImage(image);
+        return;
+    }
+    if (!retire(segment, image)) {
+        // No room to remember it: the segment goes, and its block is left
+        // alive for as long as the module runs, as it may still be read.
+        segment->Release();
+        if (g_pWaveImage == image)
+            g_pWaveImage = nullptr;
+    }
+}
+
+void sweepRetiredSegments()
+{
+    int kept = 0;
+    for (int i = 0; i < g_nRetiredCount; ++i) {
+        RetiredSegment r = g_pRetired[i];
+        if (isSilent(r.lpSegment)) {
+            r.lpSegment->Release();
+            freeImage(r.pImage);
+        } else {
+            g_pRetired[kept++] = r;
+        }
+    }
+    g_nRetiredCount = kept;
+}
+
+void releaseRetiredSegments()
+{
+    for (int i = 0; i < g_nRetiredCount; ++i)
+        g_pRetired[i].lpSegment->Release();
+    for (int i = 0; i < g_nRetiredCount; ++i)
+        g_pRetired[i].lpSegment = nullptr;
+}
+
+void freeAllImages()
+{
+    for (void*& image : g_pSlotImage) {
+        freeImage(image);
+        image = nullptr;
+    }
+    for (int i = 0; i < g_nRetiredCount; ++i)
+        freeImage(g_pRetired[i].pImage);
+    std::free(g_pRetired);
+    g_pRetired = nullptr;
+    g_nRetiredCount = 0;
+    g_nRetiredCapacity = 0;
+}
+
+int retiredSegmentCount()
+{
+    return g_nRetiredCount;
+}

@@ -1,0 +1,197 @@
+// The music slots: loading segments from files and from host variables,
+// playing, stopping and testing them by number.
+#include <shlwapi.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "music.h"
+
+#include "../plugin/frame.h"
+#include "../plugin/messages.h"
+#include "../plugin/seam.h"
+
+namespace {
+
+bool isSlotNumber(int32_t slot)
+{
+    return slot >= 0 && slot < MUSIC_SLOT_COUNT;
+}
+
+// Marks a segment as a Standard MIDI File, so that it plays with the
+// General MIDI instruments instead of waiting for bank selects.
+bool markAsMidi(IDirectMusicSegment8* segment)
+{
+    return SUCCEEDED(segment->SetParam(GUID_StandardMIDIFile, 0xFFFFFFFF, 0, 0, nullptr));
+}
+
+// Makes the slot's segment from a block of memory that holds a whole file.
+// The block is the slot's from then on; if the loader refuses it, nothing
+// reads it and it is freed. g_pWaveImage names the block on entry.
+bool loadSlotFromMemory(int32_t slot, void* block, int32_t size)
+{
+    DMUS_OBJECTDESC desc;
+    std::memset(&desc, 0, sizeof desc);
+    desc.dwSize = sizeof desc;
+    desc.dwValidData = DMUS_OBJ_CLASS | DMUS_OBJ_MEMORY;
+    desc.guidClass = CLSID_DirectMusicSegment;
+    desc.pbMemData = static_cast<LPBYTE>(block);
+    desc.llMemLength = size;
+
+    emptySlot(slot);
+    IDirectMusicSegment8* segment = nullptr;
+    if (FAILED(g_lpLoader->GetObject(&desc, IID_IDirectMusicSegment8, reinterpret_cast<void**>(&segment)))) {
+        freeImage(block);
+        return false;
+    }
+    g_lpSegment[slot] = segment;
+    g_pSlotImage[slot] = block;
+    return true;
+}
+
+// Downloads the segment's band and starts it as a secondary segment on the
+// shared 3D path. A failed download shows its box and plays nothing.
+int playSegment(IDirectMusicSegment8* segment, int32_t repeats, const char* downloadFailedText)
+{
+    if (FAILED(segment->Download(g_lpPerformance))) {
+        showCommandBox(downloadFailedText);
+        return 0;
+    }
+    segment->SetRepeats(repeats < 0 ? DMUS_SEG_REPEAT_INFINITE : static_cast<DWORD>(repeats));
+    g_lpPerformance->PlaySegmentEx(segment, nullptr, nullptr, DMUS_SEGF_SECONDARY | DMUS_SEGF_DEFAULT, 0, nullptr,
+                                   nullptr, g_lpAudioPath);
+    return 0;
+}
+
+} // namespace
+
+extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, int32_t)
+{
+    if (!musicEngineUp())
+        return -9;
+    if (!isSlotNumber(slot))
+        return -1;
+    sweepRetiredSegments();
+    // Looked up against the current directory of the moment.
+    if (!file || g_sys.GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES)
+        return -1;
+    const char* extension = PathFindExtensionA(file);
+
+    // ".OGG" and ".Ogg" are not decoded: they go to the loader as files.
+    if (std::strcmp(extension, ".ogg") == 0) {
+        // TODO(ogg): decode with the converter, then loadSlotFromMemory.
+        return -1;
+    }
+
+    WCHAR wideName[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, file, -1, wideName, MAX_PATH) == 0)
+        return -1; // does not fit 260 wide characters
+    emptySlot(slot);
+    // A relative name is resolved by the loader against the start-up
+    // directory, not the current one.
+    if (FAILED(g_lpLoader->LoadObjectFromFile(CLSID_DirectMusicSegment, IID_IDirectMusicSegment8, wideName,
+                                              reinterpret_cast<void**>(&g_lpSegment[slot])))) {
+        g_lpSegment[slot] = nullptr;
+        showCommandBox(kTextMusicLoadSegment);
+        return -1;
+    }
+    if (std::strcmp(extension, ".mid") == 0 && !markAsMidi(g_lpSegment[slot]))
+        return -1;
+    return 0;
+}
+
+extern "C" int TOLVO_CALL tovmusicload2(TolvoVar* var, int32_t slot, int32_t, int32_t)
+{
+    if (!musicEngineUp())
+        return -9;
+    if (!isSlotNumber(slot))
+        return -1;
+    sweepRetiredSegments();
+    // The storage holds 4 x word_count bytes; with no bytes there is nothing
+    // to look at, and a count past 2 GiB cannot be a real storage.
+    if (!var || var->word_count <= 0 || var->word_count > INT32_MAX / 4 || !var->data)
+        return -1;
+    const unsigned char* data = static_cast<const unsigned char*>(var->data);
+    const int32_t bytes = var->word_count * 4;
+
+    if (data[0] == 'O' && data[1] == 'g' && data[2] == 'g') {
+        // TODO(ogg): decode with the converter, then loadSlotFromMemory.
+        return -1;
+    }
+
+    // A WAVE file, a segment file or a MIDI file: the loader reads a copy of
+    // the whole storage.
+    void* copy = std::malloc(bytes);
+    if (!copy)
+        return -1;
+    std::memcpy(copy, data, bytes);
+    dropUntrackedImage();
+    g_pWaveImage = copy;
+    if (!loadSlotFromMemory(slot, copy, bytes)) {
+        showCommandBox(kTextMusicLoad2Load);
+        return -1;
+    }
+    if (std::memcmp(data, "MThd", 4) == 0 && !markAsMidi(g_lpSegment[slot]))
+        return -1;
+    return 0;
+}
+
+extern "C" int TOLVO_CALL tovmusicplay(int32_t slot, int32_t repeats, int32_t, int32_t)
+{
+    IDirectMusicSegment8* segment = slotSegment(slot);
+    if (!segment)
+        return -1;
+    if (!musicEngineUp())
+        return -9;
+    sweepRetiredSegments();
+    return playSegment(segment, repeats, kTextMusicPlayBand);
+}
+
+extern "C" int TOLVO_CALL tovmusicplay2(int32_t slot, int32_t repeats, int32_t, int32_t)
+{
+    IDirectMusicSegment8* segment = slotSegment(slot);
+    if (!segment)
+        return -2;
+    if (!musicEngineUp())
+        return -9;
+    sweepRetiredSegments();
+    const HRESULT playing = g_lpPerformance->IsPlaying(segment, nullptr);
+    if (FAILED(playing))
+        return -2;
+    if (playing == S_OK)
+        return -1; // still sounding: not started again
+    return playSegment(segment, repeats, kTextMusicPlay2Band);
+}
+
+extern "C" int TOLVO_CALL tovmusicstop(int32_t slot, int32_t, int32_t, int32_t)
+{
+    if (!musicEngineUp())
+        return -9;
+    // No segment (a negative number, an empty slot) stops all music.
+    IDirectMusicSegment8* segment = slot < 0 ? nullptr : slotSegment(slot);
+    const HRESULT hr = g_lpPerformance->Stop(segment, nullptr, 0, 0);
+    // What was stopped may let go of its block now.
+    sweepRetiredSegments();
+    if (FAILED(hr)) {
+        showCommandBox(kTextMusicStop);
+        return -1;
+    }
+    return 0;
+}
+
+extern "C" int TOLVO_CALL tovmusiccheck(int32_t slot, int32_t, int32_t, int32_t)
+{
+    if (!musicEngineUp())
+        return -9;
+    sweepRetiredSegments();
+    // An empty slot is a failed test whatever the platform makes of a
+    // missing segment.
+    IDirectMusicSegment8* segment = slotSegment(slot);
+    if (!segment)
+        return -2;
+    const HRESULT playing = g_lpPerformance->IsPlaying(segment, nullptr);
+    if (FAILED(playing))
+        return -2;
+    return playing == S_OK ? -1 : 0;
+}
