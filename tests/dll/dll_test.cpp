@@ -6,11 +6,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tolvo.h"
@@ -93,6 +96,44 @@ TEST(DllImage, ImportsOnlySystemDlls)
     EXPECT_GT(count, 0);
 }
 
+// Watches for the plug-in's boxes while a test runs: a modal box would hang
+// the test, so each one is noted and closed, and the test fails instead.
+class BoxWatch {
+public:
+    BoxWatch() : thread_([this] { run(); }) {}
+    ~BoxWatch()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+    std::vector<std::string> texts()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        return texts_;
+    }
+
+private:
+    void run()
+    {
+        while (!stop_) {
+            if (HWND box = FindWindowA(nullptr, "tolvo ver0.67")) {
+                char text[512] = "";
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof text); // the box's message
+                {
+                    std::lock_guard<std::mutex> hold(lock_);
+                    texts_.push_back(text);
+                }
+                PostMessageA(box, WM_CLOSE, 0, 0);
+            }
+            Sleep(20);
+        }
+    }
+    std::mutex lock_;
+    std::vector<std::string> texts_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
 // Arguments for one call of every command with nothing started, and what it
 // must answer then. Pointers go to locals that stay valid for the call.
 struct Call {
@@ -111,7 +152,13 @@ protected:
         info.hwnd = window;
         info.hinstance = GetModuleHandleA(nullptr);
     }
-    void TearDown() override { DestroyWindow(window); }
+    void TearDown() override
+    {
+        // Every engine starts here on the real platform without a box.
+        for (const auto& text : boxes.texts())
+            ADD_FAILURE() << "a box appeared: " << text;
+        DestroyWindow(window);
+    }
 
     void reset()
     {
@@ -213,6 +260,7 @@ protected:
     char packText[64];
     HWND window = nullptr;
     TolvoWindowInfo info{};
+    BoxWatch boxes;
 };
 
 TEST_F(Commands, EveryCommandRemovesItsSixteenBytes)

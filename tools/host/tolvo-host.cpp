@@ -17,6 +17,9 @@
 //   repeat N ... end            runs the block N times
 //   run "command line"          starts a program without waiting for it
 //   echo TEXT                   prints TEXT
+//   file NAME "path"            a byte buffer holding the file's bytes
+// ${VAR} in a quoted argument or path is the environment variable VAR; under
+// Wine a Unix path there (one starting with '/') becomes its DOS path.
 // Exit status: 0 all expectations held, 1 one failed, 2 the script is wrong
 // or the DLL could not be loaded.
 #include <windows.h>
@@ -28,6 +31,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -265,6 +269,47 @@ std::string hexOf(const void* data, size_t n)
     return s;
 }
 
+// The DOS name Wine gives a Unix path; the path itself elsewhere.
+std::string hostPath(const std::string& path)
+{
+    typedef WCHAR*(CDECL * DosName)(const char*);
+    static DosName dosName = reinterpret_cast<DosName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
+    if (path.empty() || path[0] != '/' || !dosName)
+        return path;
+    WCHAR* wide = dosName(path.c_str());
+    if (!wide)
+        return path;
+    char buf[MAX_PATH * 2];
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, buf, sizeof buf, nullptr, nullptr);
+    HeapFree(GetProcessHeap(), 0, wide);
+    return n > 0 ? std::string(buf) : path;
+}
+
+std::string expandEnv(const std::string& text, int lineNo)
+{
+    std::string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        const size_t start = text.find("${", i);
+        if (start == std::string::npos) {
+            out += text.substr(i);
+            break;
+        }
+        const size_t end = text.find('}', start);
+        if (end == std::string::npos)
+            fail(lineNo, "unterminated ${ in '%s'", text.c_str());
+        out += text.substr(i, start - i);
+        const std::string name = text.substr(start + 2, end - start - 2);
+        const char* value = std::getenv(name.c_str());
+        if (!value)
+            fail(lineNo, "environment variable '%s' is not set", name.c_str());
+        out += hostPath(value);
+        i = end + 1;
+    }
+    return out;
+}
+
 Command resolve(const std::string& name, int lineNo)
 {
     const std::string decorated = "_" + name + "@16";
@@ -278,7 +323,7 @@ uint32_t argument(const std::string& w, int lineNo)
 {
     if (isQuoted(w)) {
         // A writable copy: tovdpmload cuts its text at the comma.
-        g_argCopies.push_back(std::make_unique<std::string>(w.substr(1)));
+        g_argCopies.push_back(std::make_unique<std::string>(expandEnv(w.substr(1), lineNo)));
         return reinterpret_cast<uint32_t>(g_argCopies.back()->data());
     }
     if (w == "window")
@@ -325,6 +370,17 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
                 fail(n, "the text does not fit %d bytes", v.rec.word_count * 4);
             std::memcpy(v.rec.data, text.c_str(), text.size() + 1);
         }
+    } else if (op == "file") {
+        if (w.size() != 3 || !isQuoted(w[2]))
+            fail(n, "usage: file NAME \"path\"");
+        const std::string path = expandEnv(w[2].substr(1), n);
+        std::ifstream f(path, std::ios::binary);
+        if (!f)
+            fail(n, "cannot open '%s'", path.c_str());
+        const std::vector<char> bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+        declare(w[1], TOLVO_TYPE_INT, static_cast<int32_t>(bytes.size()), n);
+        if (!bytes.empty())
+            std::memcpy(g_vars[w[1]]->rec.data, bytes.data(), bytes.size());
     } else if (op == "print") {
         if (w.size() < 2 || w.size() > 3)
             fail(n, "usage: print NAME [int|str|hex]");
