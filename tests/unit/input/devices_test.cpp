@@ -364,7 +364,7 @@ TEST_F(Devices, AJoystickStepFailingShowsItsBoxAndLeavesTheRestUnset)
         fresh.install(sys.fake());
         sys.fake().boxes.clear();
         fresh.addJoystick("first").*row.result = E_FAIL;
-        FakeDIDevice& second = fresh.addJoystick("second");
+        FakeDIDevice& second = fresh.addJoystick("second", true);
 
         EXPECT_EQ(initDInput(), 1); // mouse and keyboard keep everything open
         EXPECT_EQ(boxTexts(), (std::vector<std::string>{row.box, kTextInitDInputJoystick}));
@@ -373,6 +373,10 @@ TEST_F(Devices, AJoystickStepFailingShowsItsBoxAndLeavesTheRestUnset)
         EXPECT_TRUE(second.cooperativeLevels.empty());
         EXPECT_NE(g_lpDIMouse, nullptr);
         EXPECT_NE(g_lpDIKeyboard, nullptr);
+        // The second joystick has force feedback but never got its effect:
+        // the jolt fails instead of reaching for a missing object.
+        EXPECT_EQ(g_bForceFeedback[1], 1);
+        EXPECT_EQ(tovjoyshock(1, 0, 0, 0), -1);
         releaseDInput();
         EXPECT_EQ(fresh.releaseProblems(), "");
     }
