@@ -279,4 +279,74 @@ TEST_F(Commands, IdleAnswersLeaveTheDocumentedMarks)
     EXPECT_GE(std::strlen(reinterpret_cast<char*>(storage)), 2u);
 }
 
+// Watches for message boxes of this process from a second thread, notes
+// their texts and closes them, so that a box turns into a failure instead of
+// a test that hangs.
+class BoxWatch {
+public:
+    BoxWatch() : thread_(CreateThread(nullptr, 0, run, this, 0, nullptr)) {}
+    ~BoxWatch() { stop(); }
+    // Ends the watch and gives the texts of the boxes it closed.
+    std::vector<std::string> stop()
+    {
+        if (thread_) {
+            InterlockedExchange(&stop_, 1);
+            WaitForSingleObject(thread_, INFINITE);
+            CloseHandle(thread_);
+            thread_ = nullptr;
+        }
+        return texts_;
+    }
+
+private:
+    static DWORD WINAPI run(void* self)
+    {
+        auto* w = static_cast<BoxWatch*>(self);
+        while (!InterlockedCompareExchange(&w->stop_, 0, 0)) {
+            HWND box = nullptr;
+            while ((box = FindWindowExA(nullptr, box, "#32770", nullptr))) {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(box, &pid);
+                if (pid != GetCurrentProcessId() || !IsWindowVisible(box))
+                    continue;
+                char text[256] = "";
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof text); // the static text of a message box
+                w->texts_.push_back(text);
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+            }
+            Sleep(20);
+        }
+        return 0;
+    }
+
+    volatile LONG stop_ = 0;
+    std::vector<std::string> texts_;
+    HANDLE thread_;
+};
+
+// The real input engine starts without a box and leaves the mouse and the
+// keyboard answering (the hidden window cannot acquire them, so the reads
+// report nothing); no game controller is attached.
+TEST_F(Commands, RealInputStartsWithoutABox)
+{
+    typedef int(__stdcall * Cmd)(uintptr_t, uintptr_t, uintptr_t, uintptr_t);
+    auto cmd = [](const char* n) { return reinterpret_cast<Cmd>(command(n)); };
+    const uintptr_t pr = reinterpret_cast<uintptr_t>(&result);
+    BoxWatch watch;
+    ASSERT_EQ(cmd("tovinit")(reinterpret_cast<uintptr_t>(&info), 1, 0, 0), 0);
+    const std::vector<std::string> boxes = watch.stop();
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+    result = 77;
+    EXPECT_EQ(cmd("tovkeystate")(pr, 0, 0, 0), 0);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(cmd("tovkeytrigger")(pr, 0, 0, 0), 0);
+    EXPECT_EQ(cmd("tovmousestate")(pr, 0, 0, 0), 0);
+    EXPECT_EQ(result, 0);
+    result = 77;
+    EXPECT_EQ(cmd("tovjoynum")(pr, 0, 0, 0), -1);
+    EXPECT_EQ(result, 77);
+    EXPECT_EQ(cmd("tovbye")(0, 0, 0, 0), 0);
+    EXPECT_EQ(cmd("tovkeystate")(pr, 0, 0, 0), -1);
+}
+
 } // namespace

@@ -17,6 +17,9 @@
 //   repeat N ... end            runs the block N times
 //   run "command line"          starts a program without waiting for it
 //   echo TEXT                   prints TEXT
+//   or ACC NAME                 ACC |= NAME (collects the bits polled over frames)
+//   count COUNTER NAME VALUE    adds 1 to COUNTER when NAME equals VALUE
+//   break NAME VALUE            leaves the innermost repeat when NAME equals VALUE
 // Exit status: 0 all expectations held, 1 one failed, 2 the script is wrong
 // or the DLL could not be loaded.
 #include <windows.h>
@@ -294,6 +297,25 @@ uint32_t argument(const std::string& w, int lineNo)
 }
 
 int g_failures = 0;
+bool g_break = false; // set by `break`, cleared by the repeat it leaves
+int g_repeatDepth = 0;
+
+// An integer variable that a statement writes (not result or a field).
+int32_t* integerTarget(const std::string& name, int lineNo)
+{
+    Variable& v = lookup(name, lineNo);
+    if (!v.rec.data || v.rec.word_count < 1)
+        fail(lineNo, "'%s' has no room for an integer", name.c_str());
+    return static_cast<int32_t*>(v.rec.data);
+}
+
+// NAME (an integer reference) equals VALUE (a number).
+bool holds(const std::vector<std::string>& w, size_t at, int lineNo)
+{
+    int32_t v = 0;
+    integerOf(w[at], lineNo, v);
+    return v == parseInt(w[at + 1], lineNo);
+}
 
 void runLines(const std::vector<Line>& lines, size_t begin, size_t end);
 
@@ -396,6 +418,25 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
             fail(n, "could not start '%s'", cmd.c_str());
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
+    } else if (op == "or") {
+        if (w.size() != 3)
+            fail(n, "usage: or ACC NAME");
+        int32_t v = 0;
+        integerOf(w[2], n, v);
+        *integerTarget(w[1], n) |= v;
+    } else if (op == "count") {
+        if (w.size() != 4)
+            fail(n, "usage: count COUNTER NAME VALUE");
+        int32_t* counter = integerTarget(w[1], n);
+        if (holds(w, 2, n))
+            ++*counter;
+    } else if (op == "break") {
+        if (w.size() != 3)
+            fail(n, "usage: break NAME VALUE");
+        if (g_repeatDepth == 0)
+            fail(n, "break outside repeat");
+        if (holds(w, 1, n))
+            g_break = true;
     } else if (op == "repeat") {
         if (w.size() != 2)
             fail(n, "usage: repeat N ... end");
@@ -410,8 +451,11 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
         }
         if (j == lines.size())
             fail(n, "repeat without end");
-        for (int32_t k = 0; k < times; ++k)
+        ++g_repeatDepth;
+        for (int32_t k = 0; k < times && !g_break; ++k)
             runLines(lines, i + 1, j);
+        --g_repeatDepth;
+        g_break = false;
         i = j;
     } else if (op == "end") {
         fail(n, "end without repeat");
@@ -430,7 +474,7 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
 
 void runLines(const std::vector<Line>& lines, size_t begin, size_t end)
 {
-    for (size_t i = begin; i < end; ++i)
+    for (size_t i = begin; i < end && !g_break; ++i)
         runStatement(lines, i);
 }
 
