@@ -10,12 +10,15 @@
 //   bytes NAME BYTES            a byte buffer
 //   COMMAND ARG...              calls _COMMAND@16; its result goes to `result`
 //       ARG: 12, -3, 0x1F | "text" (a writable copy) | &NAME (result pointer)
+//            "${VAR}" in a text is the environment variable VAR's value
 //            @NAME (variable record) | window (the window-info record)
 //   print NAME [int|str|hex]    NAME may be result, NAME.type/.kind/.words,
 //                               NAME[K] (the K-th 32-bit word of the storage)
 //   expect NAME VALUE           VALUE: integer, "text", or hex:0102ff (leading bytes)
 //   wait MS                     keeps the window alive for MS milliseconds
 //   repeat N ... end            runs the block N times
+//   repeat N until NAME VALUE   ... or until NAME (as in expect) holds VALUE
+//                               after a run of the block
 //   run "command line"          starts a program without waiting for it
 //   echo TEXT                   prints TEXT
 //   child NAME                  fills NAME (at least 7 words) with what the main
@@ -157,6 +160,19 @@ std::vector<std::string> tokenize(const std::string& text, int lineNo)
                 if (c == '"') {
                     closed = true;
                     break;
+                }
+                if (c == '$' && i < text.size() && text[i] == '{') {
+                    // ${NAME}: the environment variable's value, as it stands.
+                    const size_t close = text.find('}', i);
+                    if (close == std::string::npos)
+                        fail(lineNo, "unterminated ${");
+                    const std::string name = text.substr(i + 1, close - i - 1);
+                    const char* value = std::getenv(name.c_str());
+                    if (!value)
+                        fail(lineNo, "environment variable %s is not set", name.c_str());
+                    w += value;
+                    i = close + 1;
+                    continue;
                 }
                 if (c == '\\' && i < text.size()) {
                     char e = text[i++];
@@ -443,8 +459,8 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
         AdjustWindowRect(&r, static_cast<DWORD>(GetWindowLongA(g_window, GWL_STYLE)), FALSE);
         SetWindowPos(g_window, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
     } else if (op == "repeat") {
-        if (w.size() != 2)
-            fail(n, "usage: repeat N ... end");
+        if (w.size() != 2 && (w.size() != 5 || w[2] != "until"))
+            fail(n, "usage: repeat N [until NAME VALUE] ... end");
         const int32_t times = parseInt(w[1], n);
         int depth = 1;
         size_t j = i + 1;
@@ -456,8 +472,12 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
         }
         if (j == lines.size())
             fail(n, "repeat without end");
-        for (int32_t k = 0; k < times; ++k)
+        for (int32_t k = 0; k < times; ++k) {
             runLines(lines, i + 1, j);
+            int32_t v = 0;
+            if (w.size() == 5 && integerOf(w[3], n, v) && v == parseInt(w[4], n))
+                break;
+        }
         i = j;
     } else if (op == "end") {
         fail(n, "end without repeat");
