@@ -134,6 +134,8 @@ extern "C" int TOLVO_CALL tovdxver(TolvoVar* var, int32_t, int32_t, int32_t)
     char text[kDxVersionTextSize];
     probeDxVersion(kRealDxProbeOps, &version, text);
 
+    if (!var)
+        return 0;
     if (var->type == TOLVO_TYPE_INT)
         var->type = TOLVO_TYPE_STRING;
     // Never past the variable's storage: a short one gets the text cut and

@@ -269,6 +269,10 @@ TEST_F(DxVer, NeverWritesPastTheVariablesStorage)
         EXPECT_EQ(var.type, TOLVO_TYPE_STRING);
         EXPECT_EQ(storage[0], 0xAB) << words;
     }
+    var.word_count = 4;
+    var.data = nullptr;
+    EXPECT_EQ(tovdxver(&var, 0, 0, 0), 0);
+    EXPECT_EQ(tovdxver(nullptr, 0, 0, 0), 0);
 }
 
 } // namespace
