@@ -276,7 +276,27 @@ TEST_F(Commands, IdleAnswersLeaveTheDocumentedMarks)
 
     EXPECT_EQ(reinterpret_cast<Cmd>(fn("tovdxver"))(pv, 0, 0, 0), 0);
     EXPECT_EQ(var.type, 2); // an integer variable becomes a string
-    EXPECT_GE(std::strlen(reinterpret_cast<char*>(storage)), 2u);
+    // Major and minor digits and at most a lower-case letter ("90c" here).
+    const std::string version = reinterpret_cast<char*>(storage);
+    ASSERT_GE(version.size(), 2u);
+    ASSERT_LE(version.size(), 9u);
+    EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(version[0]))) << version;
+    const char last = version.back();
+    EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(last)) || (last >= 'a' && last <= 'z')) << version;
+}
+
+// The movie engine starts on the platform without a box (which would wait
+// for a click): with a graph, stopping it succeeds; after tovbye it fails.
+TEST_F(Commands, MovieEngineStartsAndEndsWithTheModule)
+{
+    typedef int(__stdcall * Cmd)(uintptr_t, uintptr_t, uintptr_t, uintptr_t);
+    auto cmd = [](const char* n) { return reinterpret_cast<Cmd>(command(n)); };
+    ASSERT_EQ(cmd("tovinit")(reinterpret_cast<uintptr_t>(&info), 4, 0, 0), 0);
+    EXPECT_EQ(cmd("tovmoviestop")(0, 0, 0, 0), 0);
+    EXPECT_EQ(cmd("tovmoviecheck")(0, 0, 0, 0), -1); // nothing has played
+    EXPECT_EQ(cmd("tovmovieload")(reinterpret_cast<uintptr_t>("no-such-movie.avi"), 0, 0, 0), -1);
+    EXPECT_EQ(cmd("tovbye")(0, 0, 0, 0), 0);
+    EXPECT_EQ(cmd("tovmoviestop")(0, 0, 0, 0), -1);
 }
 
 // Watches for message boxes of this process from a second thread, notes

@@ -10,16 +10,26 @@
 //   bytes NAME BYTES            a byte buffer
 //   COMMAND ARG...              calls _COMMAND@16; its result goes to `result`
 //       ARG: 12, -3, 0x1F | "text" (a writable copy) | &NAME (result pointer)
+//            "${VAR}" in a text is the environment variable VAR's value
 //            @NAME (variable record) | window (the window-info record)
-//   print NAME [int|str|hex]    NAME may be result, NAME.type/.kind/.words
+//   print NAME [int|str|hex]    NAME may be result, NAME.type/.kind/.words,
+//                               NAME[K] (the K-th 32-bit word of the storage)
 //   expect NAME VALUE           VALUE: integer, "text", or hex:0102ff (leading bytes)
 //   wait MS                     keeps the window alive for MS milliseconds
 //   repeat N ... end            runs the block N times
+//   repeat N until NAME VALUE   ... or until NAME (as in expect) holds VALUE
+//                               after a run of the block
 //   run "command line"          starts a program without waiting for it
 //   echo TEXT                   prints TEXT
 //   or ACC NAME                 ACC |= NAME (collects the bits polled over frames)
 //   count COUNTER NAME VALUE    adds 1 to COUNTER when NAME equals VALUE
 //   break NAME VALUE            leaves the innermost repeat when NAME equals VALUE
+//   child NAME                  fills NAME (at least 7 words) with what the main
+//                               window's children show: [0] their number, then
+//                               of the first one [1] style, [2] 1 if visible,
+//                               [3] left, [4] top, [5] width, [6] height in the
+//                               main window's client coordinates
+//   resize W H                  gives the main window a client area of W x H
 // Exit status: 0 all expectations held, 1 one failed, 2 the script is wrong
 // or the DLL could not be loaded.
 #include <windows.h>
@@ -154,6 +164,19 @@ std::vector<std::string> tokenize(const std::string& text, int lineNo)
                     closed = true;
                     break;
                 }
+                if (c == '$' && i < text.size() && text[i] == '{') {
+                    // ${NAME}: the environment variable's value, as it stands.
+                    const size_t close = text.find('}', i);
+                    if (close == std::string::npos)
+                        fail(lineNo, "unterminated ${");
+                    const std::string name = text.substr(i + 1, close - i - 1);
+                    const char* value = std::getenv(name.c_str());
+                    if (!value)
+                        fail(lineNo, "environment variable %s is not set", name.c_str());
+                    w += value;
+                    i = close + 1;
+                    continue;
+                }
                 if (c == '\\' && i < text.size()) {
                     char e = text[i++];
                     if (e == 'n')
@@ -221,11 +244,22 @@ void declare(const std::string& name, int16_t type, int32_t bytes, int lineNo)
     g_vars[name] = std::move(v);
 }
 
-// NAME, NAME.type, NAME.kind, NAME.words or `result` as an integer.
+// NAME, NAME.type, NAME.kind, NAME.words, NAME[K] or `result` as an integer.
 bool integerOf(const std::string& ref, int lineNo, int32_t& out)
 {
     if (ref == "result") {
         out = g_result;
+        return true;
+    }
+    const size_t bracket = ref.find('[');
+    if (bracket != std::string::npos) {
+        if (ref.back() != ']')
+            fail(lineNo, "bad word reference '%s'", ref.c_str());
+        Variable& v = lookup(ref.substr(0, bracket), lineNo);
+        const int32_t k = parseInt(ref.substr(bracket + 1, ref.size() - bracket - 2), lineNo);
+        if (!v.rec.data || k < 0 || k >= v.rec.word_count)
+            fail(lineNo, "'%s' is outside the storage", ref.c_str());
+        std::memcpy(&out, static_cast<const char*>(v.rec.data) + 4 * k, 4);
         return true;
     }
     const size_t dot = ref.find('.');
@@ -351,7 +385,7 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
         if (w.size() < 2 || w.size() > 3)
             fail(n, "usage: print NAME [int|str|hex]");
         std::string how = w.size() == 3 ? w[2] : "";
-        const bool plain = w[1] == "result" || w[1].find('.') != std::string::npos;
+        const bool plain = w[1] == "result" || w[1].find_first_of(".[") != std::string::npos;
         if (how.empty())
             how = plain ? "int" : (lookup(w[1], n).rec.type == TOLVO_TYPE_STRING ? "str" : "int");
         if (how == "int") {
@@ -437,9 +471,37 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
             fail(n, "break outside repeat");
         if (holds(w, 1, n))
             g_break = true;
-    } else if (op == "repeat") {
+    } else if (op == "child") {
         if (w.size() != 2)
-            fail(n, "usage: repeat N ... end");
+            fail(n, "usage: child NAME");
+        Variable& v = lookup(w[1], n);
+        if (v.rec.word_count < 7 || !v.rec.data)
+            fail(n, "'%s' needs at least 7 words", w[1].c_str());
+        int32_t facts[7] = {0, 0, 0, 0, 0, 0, 0};
+        HWND first = GetWindow(g_window, GW_CHILD);
+        for (HWND c = first; c; c = GetWindow(c, GW_HWNDNEXT))
+            ++facts[0];
+        if (first) {
+            RECT r;
+            GetWindowRect(first, &r);
+            MapWindowPoints(nullptr, g_window, reinterpret_cast<POINT*>(&r), 2);
+            facts[1] = static_cast<int32_t>(GetWindowLongA(first, GWL_STYLE));
+            facts[2] = IsWindowVisible(first) ? 1 : 0;
+            facts[3] = r.left;
+            facts[4] = r.top;
+            facts[5] = r.right - r.left;
+            facts[6] = r.bottom - r.top;
+        }
+        std::memcpy(v.rec.data, facts, sizeof facts);
+    } else if (op == "resize") {
+        if (w.size() != 3)
+            fail(n, "usage: resize W H");
+        RECT r{0, 0, parseInt(w[1], n), parseInt(w[2], n)};
+        AdjustWindowRect(&r, static_cast<DWORD>(GetWindowLongA(g_window, GWL_STYLE)), FALSE);
+        SetWindowPos(g_window, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+    } else if (op == "repeat") {
+        if (w.size() != 2 && (w.size() != 5 || w[2] != "until"))
+            fail(n, "usage: repeat N [until NAME VALUE] ... end");
         const int32_t times = parseInt(w[1], n);
         int depth = 1;
         size_t j = i + 1;
@@ -452,8 +514,11 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
         if (j == lines.size())
             fail(n, "repeat without end");
         ++g_repeatDepth;
-        for (int32_t k = 0; k < times && !g_break; ++k)
+        for (int32_t k = 0; k < times && !g_break; ++k) {
             runLines(lines, i + 1, j);
+            if (w.size() == 5 && holds(w, 3, n))
+                break;
+        }
         --g_repeatDepth;
         g_break = false;
         i = j;
