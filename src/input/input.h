@@ -1,7 +1,79 @@
-// Internal header of the input subsystem.
+// Internal header of the input subsystem: the DirectInput objects that the
+// engine start opens, the tables that the reading commands use, and the
+// engine's own steps. Windows builds only.
 #pragma once
+
+#include <windows.h>
+
+#ifndef DIRECTINPUT_VERSION
+#define DIRECTINPUT_VERSION 0x0800
+#endif
+#include <dinput.h>
+
+#include <cstdint>
 
 #include "tolvo.h"
 
+// At most this many game controllers are opened, numbered 0 to 7 in the order
+// DirectInput enumerates them.
+constexpr int kMaxJoysticks = 8;
+constexpr int kJoystickNameSize = 128;
+
+// Axis scale of the joysticks, and the dead zone of X and Y in DirectInput's
+// units of 1/10000 of the range (a quarter of it).
+constexpr LONG kAxisMin = -1000;
+constexpr LONG kAxisMax = 1000;
+constexpr DWORD kDeadZone = 2500;
+
+// Cooperative levels: the mouse and keyboard are shared with the system, a
+// joystick belongs to the game while its window is in the foreground.
+constexpr DWORD kSharedForeground = DISCL_NONEXCLUSIVE | DISCL_FOREGROUND;   // 6
+constexpr DWORD kExclusiveForeground = DISCL_EXCLUSIVE | DISCL_FOREGROUND;   // 5
+
+// The jolt of tovjoyshock and the effect it plays.
+constexpr DWORD kEffectDuration = 200000; // microseconds
+constexpr LONG kJoltMagnitude = 100000;   // ten times DI_FFNOMINALMAX
+constexpr LONG kJoltDirection = 10000;
+constexpr DWORD kJoltFlags = DIEP_DIRECTION | DIEP_TYPESPECIFICPARAMS | DIEP_START; // 0x20000140
+
+// Objects opened by initDInput and released by releaseDInput. A device
+// pointer is set as soon as its CreateDevice succeeded, even if a later step
+// of its setup failed; the reading commands use it all the same.
+extern LPDIRECTINPUT8A g_lpDI;
+extern LPDIRECTINPUTDEVICE8A g_lpDIMouse;
+extern LPDIRECTINPUTDEVICE8A g_lpDIKeyboard;
+extern LPDIRECTINPUTDEVICE8A g_lpDIJoystick[kMaxJoysticks];
+
+// Entries 0 to g_nJoystickCount - 1 of the per-joystick tables are filled.
+extern int g_nJoystickCount;
+// The joystick whose axes enumAxesCallback is setting.
+extern int g_nEnumJoystick;
+extern char g_szJoystickName[kMaxJoysticks][kJoystickNameSize];
+extern DIDEVCAPS g_DIDevCaps[kMaxJoysticks];
+extern int g_bForceFeedback[kMaxJoysticks];
+// Axes whose range was set; at most 2 for a force-feedback joystick.
+extern DWORD g_dwAxes[kMaxJoysticks];
+// The constant-force effect of a force-feedback joystick, null otherwise.
+extern LPDIRECTINPUTEFFECT g_lpDIEffect[kMaxJoysticks];
+
+// Trigger latches: 1 while the last tovkeytrigger (tovjoytrigger) saw the
+// key (joystick bit) set. One set of joystick latches serves all joysticks.
+// Neither is reset by tovbye or a later tovinit.
+extern BYTE g_byKeyLatch[256];
+extern BYTE g_byJoyLatch[20];
+
+// Engine start and stop (called through the frame's engine table).
 int initDInput();
 void releaseDInput();
+
+// Steps of initDInput: 1 success, 0 failure.
+int initDMouse();
+int initDKeyboard();
+int initDJoystick();
+BOOL CALLBACK enumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID context);
+BOOL CALLBACK enumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA instance, LPVOID context);
+
+// The joystick number test shared by the joystick commands: 0 when the
+// joystick is open, else the command's status (-2 out of range, -1 no device,
+// -2 not below the joystick count).
+int joystickNumberTest(int32_t joystick);

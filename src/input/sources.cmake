@@ -1,1 +1,5 @@
-list(APPEND TOLVO_CORE_SOURCES input/pending.cpp)
+list(APPEND TOLVO_CORE_SOURCES
+  input/devices.cpp
+  input/keyboard.cpp
+  input/joystick.cpp
+  input/force.cpp)

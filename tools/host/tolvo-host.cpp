@@ -10,16 +10,27 @@
 //   bytes NAME BYTES            a byte buffer
 //   COMMAND ARG...              calls _COMMAND@16; its result goes to `result`
 //       ARG: 12, -3, 0x1F | "text" (a writable copy) | &NAME (result pointer)
+//            "${VAR}" in a text is the environment variable VAR's value
 //            @NAME (variable record) | window (the window-info record)
-//   print NAME [int|str|hex]    NAME may be result, NAME.type/.kind/.words
+//   print NAME [int|str|hex]    NAME may be result, NAME.type/.kind/.words,
+//                               NAME[K] (the K-th 32-bit word of the storage)
 //   expect NAME VALUE           VALUE: integer, "text", or hex:0102ff (leading bytes)
 //   wait MS                     keeps the window alive for MS milliseconds
 //   repeat N ... end            runs the block N times
+//   repeat N until NAME VALUE   ... or until NAME (as in expect) holds VALUE
+//                               after a run of the block
 //   run "command line"          starts a program without waiting for it
 //   echo TEXT                   prints TEXT
+//   or ACC NAME                 ACC |= NAME (collects the bits polled over frames)
+//   count COUNTER NAME VALUE    adds 1 to COUNTER when NAME equals VALUE
+//   break NAME VALUE            leaves the innermost repeat when NAME equals VALUE
+//   child NAME                  fills NAME (at least 7 words) with what the main
+//                               window's children show: [0] their number, then
+//                               of the first one [1] style, [2] 1 if visible,
+//                               [3] left, [4] top, [5] width, [6] height in the
+//                               main window's client coordinates
+//   resize W H                  gives the main window a client area of W x H
 //   file NAME "path"            a byte buffer holding the file's bytes
-// ${VAR} in a quoted argument or path is the environment variable VAR; under
-// Wine a Unix path there (one starting with '/') becomes its DOS path.
 // Exit status: 0 all expectations held, 1 one failed, 2 the script is wrong
 // or the DLL could not be loaded.
 #include <windows.h>
@@ -155,6 +166,19 @@ std::vector<std::string> tokenize(const std::string& text, int lineNo)
                     closed = true;
                     break;
                 }
+                if (c == '$' && i < text.size() && text[i] == '{') {
+                    // ${NAME}: the environment variable's value, as it stands.
+                    const size_t close = text.find('}', i);
+                    if (close == std::string::npos)
+                        fail(lineNo, "unterminated ${");
+                    const std::string name = text.substr(i + 1, close - i - 1);
+                    const char* value = std::getenv(name.c_str());
+                    if (!value)
+                        fail(lineNo, "environment variable %s is not set", name.c_str());
+                    w += value;
+                    i = close + 1;
+                    continue;
+                }
                 if (c == '\\' && i < text.size()) {
                     char e = text[i++];
                     if (e == 'n')
@@ -222,11 +246,22 @@ void declare(const std::string& name, int16_t type, int32_t bytes, int lineNo)
     g_vars[name] = std::move(v);
 }
 
-// NAME, NAME.type, NAME.kind, NAME.words or `result` as an integer.
+// NAME, NAME.type, NAME.kind, NAME.words, NAME[K] or `result` as an integer.
 bool integerOf(const std::string& ref, int lineNo, int32_t& out)
 {
     if (ref == "result") {
         out = g_result;
+        return true;
+    }
+    const size_t bracket = ref.find('[');
+    if (bracket != std::string::npos) {
+        if (ref.back() != ']')
+            fail(lineNo, "bad word reference '%s'", ref.c_str());
+        Variable& v = lookup(ref.substr(0, bracket), lineNo);
+        const int32_t k = parseInt(ref.substr(bracket + 1, ref.size() - bracket - 2), lineNo);
+        if (!v.rec.data || k < 0 || k >= v.rec.word_count)
+            fail(lineNo, "'%s' is outside the storage", ref.c_str());
+        std::memcpy(&out, static_cast<const char*>(v.rec.data) + 4 * k, 4);
         return true;
     }
     const size_t dot = ref.find('.');
@@ -269,47 +304,6 @@ std::string hexOf(const void* data, size_t n)
     return s;
 }
 
-// The DOS name Wine gives a Unix path; the path itself elsewhere.
-std::string hostPath(const std::string& path)
-{
-    typedef WCHAR*(CDECL * DosName)(const char*);
-    static DosName dosName = reinterpret_cast<DosName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
-    if (path.empty() || path[0] != '/' || !dosName)
-        return path;
-    WCHAR* wide = dosName(path.c_str());
-    if (!wide)
-        return path;
-    char buf[MAX_PATH * 2];
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, buf, sizeof buf, nullptr, nullptr);
-    HeapFree(GetProcessHeap(), 0, wide);
-    return n > 0 ? std::string(buf) : path;
-}
-
-std::string expandEnv(const std::string& text, int lineNo)
-{
-    std::string out;
-    size_t i = 0;
-    while (i < text.size()) {
-        const size_t start = text.find("${", i);
-        if (start == std::string::npos) {
-            out += text.substr(i);
-            break;
-        }
-        const size_t end = text.find('}', start);
-        if (end == std::string::npos)
-            fail(lineNo, "unterminated ${ in '%s'", text.c_str());
-        out += text.substr(i, start - i);
-        const std::string name = text.substr(start + 2, end - start - 2);
-        const char* value = std::getenv(name.c_str());
-        if (!value)
-            fail(lineNo, "environment variable '%s' is not set", name.c_str());
-        out += hostPath(value);
-        i = end + 1;
-    }
-    return out;
-}
-
 Command resolve(const std::string& name, int lineNo)
 {
     const std::string decorated = "_" + name + "@16";
@@ -323,7 +317,7 @@ uint32_t argument(const std::string& w, int lineNo)
 {
     if (isQuoted(w)) {
         // A writable copy: tovdpmload cuts its text at the comma.
-        g_argCopies.push_back(std::make_unique<std::string>(expandEnv(w.substr(1), lineNo)));
+        g_argCopies.push_back(std::make_unique<std::string>(w.substr(1)));
         return reinterpret_cast<uint32_t>(g_argCopies.back()->data());
     }
     if (w == "window")
@@ -339,6 +333,25 @@ uint32_t argument(const std::string& w, int lineNo)
 }
 
 int g_failures = 0;
+bool g_break = false; // set by `break`, cleared by the repeat it leaves
+int g_repeatDepth = 0;
+
+// An integer variable that a statement writes (not result or a field).
+int32_t* integerTarget(const std::string& name, int lineNo)
+{
+    Variable& v = lookup(name, lineNo);
+    if (!v.rec.data || v.rec.word_count < 1)
+        fail(lineNo, "'%s' has no room for an integer", name.c_str());
+    return static_cast<int32_t*>(v.rec.data);
+}
+
+// NAME (an integer reference) equals VALUE (a number).
+bool holds(const std::vector<std::string>& w, size_t at, int lineNo)
+{
+    int32_t v = 0;
+    integerOf(w[at], lineNo, v);
+    return v == parseInt(w[at + 1], lineNo);
+}
 
 void runLines(const std::vector<Line>& lines, size_t begin, size_t end);
 
@@ -373,7 +386,7 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
     } else if (op == "file") {
         if (w.size() != 3 || !isQuoted(w[2]))
             fail(n, "usage: file NAME \"path\"");
-        const std::string path = expandEnv(w[2].substr(1), n);
+        const std::string path = w[2].substr(1);
         std::ifstream f(path, std::ios::binary);
         if (!f)
             fail(n, "cannot open '%s'", path.c_str());
@@ -385,7 +398,7 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
         if (w.size() < 2 || w.size() > 3)
             fail(n, "usage: print NAME [int|str|hex]");
         std::string how = w.size() == 3 ? w[2] : "";
-        const bool plain = w[1] == "result" || w[1].find('.') != std::string::npos;
+        const bool plain = w[1] == "result" || w[1].find_first_of(".[") != std::string::npos;
         if (how.empty())
             how = plain ? "int" : (lookup(w[1], n).rec.type == TOLVO_TYPE_STRING ? "str" : "int");
         if (how == "int") {
@@ -452,9 +465,56 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
             fail(n, "could not start '%s'", cmd.c_str());
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
-    } else if (op == "repeat") {
+    } else if (op == "or") {
+        if (w.size() != 3)
+            fail(n, "usage: or ACC NAME");
+        int32_t v = 0;
+        integerOf(w[2], n, v);
+        *integerTarget(w[1], n) |= v;
+    } else if (op == "count") {
+        if (w.size() != 4)
+            fail(n, "usage: count COUNTER NAME VALUE");
+        int32_t* counter = integerTarget(w[1], n);
+        if (holds(w, 2, n))
+            ++*counter;
+    } else if (op == "break") {
+        if (w.size() != 3)
+            fail(n, "usage: break NAME VALUE");
+        if (g_repeatDepth == 0)
+            fail(n, "break outside repeat");
+        if (holds(w, 1, n))
+            g_break = true;
+    } else if (op == "child") {
         if (w.size() != 2)
-            fail(n, "usage: repeat N ... end");
+            fail(n, "usage: child NAME");
+        Variable& v = lookup(w[1], n);
+        if (v.rec.word_count < 7 || !v.rec.data)
+            fail(n, "'%s' needs at least 7 words", w[1].c_str());
+        int32_t facts[7] = {0, 0, 0, 0, 0, 0, 0};
+        HWND first = GetWindow(g_window, GW_CHILD);
+        for (HWND c = first; c; c = GetWindow(c, GW_HWNDNEXT))
+            ++facts[0];
+        if (first) {
+            RECT r;
+            GetWindowRect(first, &r);
+            MapWindowPoints(nullptr, g_window, reinterpret_cast<POINT*>(&r), 2);
+            facts[1] = static_cast<int32_t>(GetWindowLongA(first, GWL_STYLE));
+            facts[2] = IsWindowVisible(first) ? 1 : 0;
+            facts[3] = r.left;
+            facts[4] = r.top;
+            facts[5] = r.right - r.left;
+            facts[6] = r.bottom - r.top;
+        }
+        std::memcpy(v.rec.data, facts, sizeof facts);
+    } else if (op == "resize") {
+        if (w.size() != 3)
+            fail(n, "usage: resize W H");
+        RECT r{0, 0, parseInt(w[1], n), parseInt(w[2], n)};
+        AdjustWindowRect(&r, static_cast<DWORD>(GetWindowLongA(g_window, GWL_STYLE)), FALSE);
+        SetWindowPos(g_window, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+    } else if (op == "repeat") {
+        if (w.size() != 2 && (w.size() != 5 || w[2] != "until"))
+            fail(n, "usage: repeat N [until NAME VALUE] ... end");
         const int32_t times = parseInt(w[1], n);
         int depth = 1;
         size_t j = i + 1;
@@ -466,8 +526,14 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
         }
         if (j == lines.size())
             fail(n, "repeat without end");
-        for (int32_t k = 0; k < times; ++k)
+        ++g_repeatDepth;
+        for (int32_t k = 0; k < times && !g_break; ++k) {
             runLines(lines, i + 1, j);
+            if (w.size() == 5 && holds(w, 3, n))
+                break;
+        }
+        --g_repeatDepth;
+        g_break = false;
         i = j;
     } else if (op == "end") {
         fail(n, "end without repeat");
@@ -486,7 +552,7 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
 
 void runLines(const std::vector<Line>& lines, size_t begin, size_t end)
 {
-    for (size_t i = begin; i < end; ++i)
+    for (size_t i = begin; i < end && !g_break; ++i)
         runStatement(lines, i);
 }
 

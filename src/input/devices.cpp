@@ -1,0 +1,253 @@
+// The input engine: DirectInput, the system mouse and keyboard and up to
+// eight game controllers, opened at tovinit and released at tovbye.
+#include <cstring>
+
+#include "input.h"
+#include "plugin/frame.h"
+#include "plugin/messages.h"
+#include "plugin/seam.h"
+
+LPDIRECTINPUT8A g_lpDI = nullptr;
+LPDIRECTINPUTDEVICE8A g_lpDIMouse = nullptr;
+LPDIRECTINPUTDEVICE8A g_lpDIKeyboard = nullptr;
+LPDIRECTINPUTDEVICE8A g_lpDIJoystick[kMaxJoysticks] = {};
+int g_nJoystickCount = 0;
+int g_nEnumJoystick = 0;
+char g_szJoystickName[kMaxJoysticks][kJoystickNameSize] = {};
+DIDEVCAPS g_DIDevCaps[kMaxJoysticks] = {};
+int g_bForceFeedback[kMaxJoysticks] = {};
+DWORD g_dwAxes[kMaxJoysticks] = {};
+LPDIRECTINPUTEFFECT g_lpDIEffect[kMaxJoysticks] = {};
+
+namespace {
+
+template <typename T>
+void releaseAndClear(T*& object)
+{
+    if (object) {
+        object->Release();
+        object = nullptr;
+    }
+}
+
+DIPROPDWORD dwordProperty(DWORD obj, DWORD how, DWORD data)
+{
+    DIPROPDWORD prop{};
+    prop.diph.dwSize = sizeof(DIPROPDWORD);
+    prop.diph.dwHeaderSize = sizeof(DIPROPHEADER);
+    prop.diph.dwObj = obj;
+    prop.diph.dwHow = how;
+    prop.dwData = data;
+    return prop;
+}
+
+DIPROPRANGE rangeProperty(DWORD obj, DWORD how)
+{
+    DIPROPRANGE prop{};
+    prop.diph.dwSize = sizeof(DIPROPRANGE);
+    prop.diph.dwHeaderSize = sizeof(DIPROPHEADER);
+    prop.diph.dwObj = obj;
+    prop.diph.dwHow = how;
+    prop.lMin = kAxisMin;
+    prop.lMax = kAxisMax;
+    return prop;
+}
+
+// The joystick's constant-force effect, made silent: tovjoyshock gives it
+// direction and magnitude when it plays it.
+HRESULT createConstantForce(int i)
+{
+    DWORD axes[2] = {DIJOFS_X, DIJOFS_Y};
+    LONG direction[2] = {0, 0};
+    DICONSTANTFORCE force{};
+    force.lMagnitude = 0;
+
+    DIEFFECT effect{};
+    effect.dwSize = sizeof(DIEFFECT);
+    effect.dwFlags = DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS;
+    effect.dwDuration = kEffectDuration;
+    effect.dwSamplePeriod = 0;
+    effect.dwGain = DI_FFNOMINALMAX;
+    effect.dwTriggerButton = DIEB_NOTRIGGER;
+    effect.dwTriggerRepeatInterval = 0;
+    effect.cAxes = g_dwAxes[i];
+    effect.rgdwAxes = axes;
+    effect.rglDirection = direction;
+    effect.lpEnvelope = nullptr;
+    effect.cbTypeSpecificParams = sizeof(DICONSTANTFORCE);
+    effect.lpvTypeSpecificParams = &force;
+    effect.dwStartDelay = 0;
+    return g_lpDIJoystick[i]->CreateEffect(GUID_ConstantForce, &effect, &g_lpDIEffect[i], nullptr);
+}
+
+} // namespace
+
+int initDMouse()
+{
+    // Only DI_OK counts: a positive success code fails the mouse as well.
+    if (g_lpDI->CreateDevice(GUID_SysMouse, &g_lpDIMouse, nullptr) != DI_OK)
+        return 0;
+    if (g_lpDIMouse->SetDataFormat(&c_dfDIMouse2) != DI_OK)
+        return 0;
+    if (g_lpDIMouse->SetCooperativeLevel(g_hWnd, kSharedForeground) != DI_OK)
+        return 0;
+    const DIPROPDWORD mode = dwordProperty(0, DIPH_DEVICE, DIPROPAXISMODE_REL);
+    if (g_lpDIMouse->SetProperty(DIPROP_AXISMODE, &mode.diph) != DI_OK)
+        return 0;
+    // A foreground device cannot be acquired while the host's window is in
+    // the background; the reading commands acquire it again.
+    g_lpDIMouse->Acquire();
+    return 1;
+}
+
+int initDKeyboard()
+{
+    if (g_lpDI->CreateDevice(GUID_SysKeyboard, &g_lpDIKeyboard, nullptr) != DI_OK)
+        return 0;
+    if (g_lpDIKeyboard->SetDataFormat(&c_dfDIKeyboard) != DI_OK)
+        return 0;
+    if (g_lpDIKeyboard->SetCooperativeLevel(g_hWnd, kSharedForeground) != DI_OK)
+        return 0;
+    g_lpDIKeyboard->Acquire();
+    return 1;
+}
+
+BOOL CALLBACK enumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID)
+{
+    if (g_nJoystickCount >= kMaxJoysticks)
+        return DIENUM_STOP;
+    const int i = g_nJoystickCount;
+
+    // A controller that cannot be opened takes no number: the next one gets
+    // this entry.
+    if (FAILED(g_lpDI->CreateDevice(instance->guidInstance, &g_lpDIJoystick[i], nullptr))) {
+        releaseAndClear(g_lpDIJoystick[i]);
+        return DIENUM_CONTINUE;
+    }
+    std::memset(&g_DIDevCaps[i], 0, sizeof g_DIDevCaps[i]);
+    g_DIDevCaps[i].dwSize = sizeof(DIDEVCAPS);
+    if (FAILED(g_lpDIJoystick[i]->GetCapabilities(&g_DIDevCaps[i]))) {
+        releaseAndClear(g_lpDIJoystick[i]);
+        return DIENUM_CONTINUE;
+    }
+    g_bForceFeedback[i] = (g_DIDevCaps[i].dwFlags & DIDC_FORCEFEEDBACK) ? 1 : 0;
+
+    // The platform's name may fill its whole field without a terminator.
+    const size_t n = strnlen(instance->tszInstanceName, kJoystickNameSize - 1);
+    std::memcpy(g_szJoystickName[i], instance->tszInstanceName, n);
+    g_szJoystickName[i][n] = '\0';
+
+    ++g_nJoystickCount;
+    return DIENUM_CONTINUE;
+}
+
+BOOL CALLBACK enumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA instance, LPVOID)
+{
+    const int i = g_nEnumJoystick;
+    const DIPROPRANGE range = rangeProperty(instance->dwType, DIPH_BYID);
+    // The axes after one that refuses its range are neither set nor counted.
+    if (FAILED(g_lpDIJoystick[i]->SetProperty(DIPROP_RANGE, &range.diph)))
+        return DIENUM_STOP;
+    ++g_dwAxes[i];
+    return DIENUM_CONTINUE;
+}
+
+int initDJoystick()
+{
+    // No attached controller is no failure: the count stays 0.
+    if (FAILED(g_lpDI->EnumDevices(DI8DEVCLASS_GAMECTRL, enumJoysticksCallback, nullptr, DIEDFL_ATTACHEDONLY))) {
+        showEngineBox(kTextInitDJoystickCreate);
+        return 0;
+    }
+
+    for (int i = 0; i < g_nJoystickCount; ++i) {
+        LPDIRECTINPUTDEVICE8A joystick = g_lpDIJoystick[i];
+        if (FAILED(joystick->SetDataFormat(&c_dfDIJoystick))) {
+            showEngineBox(kTextInitDJoystickFormat);
+            return 0;
+        }
+        if (FAILED(joystick->SetCooperativeLevel(g_hWnd, kExclusiveForeground))) {
+            showEngineBox(kTextInitDJoystickCoop);
+            return 0;
+        }
+        g_nEnumJoystick = i;
+        if (FAILED(joystick->EnumObjects(enumAxesCallback, nullptr, DIDFT_AXIS))) {
+            showEngineBox(kTextInitDJoystickAxes);
+            return 0;
+        }
+
+        // X and Y on the same scale as the other axes, with a dead zone so
+        // that a stick near its centre reads exactly 0. Results ignored.
+        const DWORD xy[2] = {DIJOFS_X, DIJOFS_Y};
+        for (DWORD offset : xy) {
+            const DIPROPRANGE range = rangeProperty(offset, DIPH_BYOFFSET);
+            joystick->SetProperty(DIPROP_RANGE, &range.diph);
+        }
+        for (DWORD offset : xy) {
+            const DIPROPDWORD zone = dwordProperty(offset, DIPH_BYOFFSET, kDeadZone);
+            joystick->SetProperty(DIPROP_DEADZONE, &zone.diph);
+        }
+        joystick->Acquire();
+
+        if (g_bForceFeedback[i] == 1) {
+            // The effect pushes along X and Y only.
+            if (g_dwAxes[i] > 2)
+                g_dwAxes[i] = 2;
+            // A joystick whose effect cannot be made fails like any other
+            // step: the joystick box is shown and the mouse and keyboard stay
+            // open. Whatever a failed call left in the entry goes with it.
+            if (FAILED(createConstantForce(i))) {
+                releaseAndClear(g_lpDIEffect[i]);
+                return 0;
+            }
+        }
+    }
+    return 1;
+}
+
+int initDInput()
+{
+    if (g_sys.DirectInput8Create(g_hInstance, DIRECTINPUT_VERSION, IID_IDirectInput8A,
+                                 reinterpret_cast<LPVOID*>(&g_lpDI), nullptr) != DI_OK)
+        return 0;
+
+    const int mouse = initDMouse();
+    if (mouse == 0)
+        showEngineBox(kTextInitDInputMouse);
+    const int keyboard = initDKeyboard();
+    if (keyboard == 0)
+        showEngineBox(kTextInitDInputKeyboard);
+    const int joystick = initDJoystick();
+    if (joystick == 0)
+        showEngineBox(kTextInitDInputJoystick);
+
+    // Every device stays open while at least one setup succeeded, also one
+    // whose setup stopped half-way.
+    if ((mouse | keyboard | joystick) == 1)
+        return 1;
+    releaseDInput();
+    return 0;
+}
+
+void releaseDInput()
+{
+    // An effect belongs to its device and goes first.
+    for (int i = 0; i < kMaxJoysticks; ++i) {
+        releaseAndClear(g_lpDIEffect[i]);
+        if (g_lpDIJoystick[i]) {
+            g_lpDIJoystick[i]->Unacquire();
+            releaseAndClear(g_lpDIJoystick[i]);
+        }
+    }
+    releaseAndClear(g_lpDIKeyboard);
+    releaseAndClear(g_lpDIMouse);
+    releaseAndClear(g_lpDI);
+
+    // A later start counts its joysticks and axes from nothing.
+    g_nJoystickCount = 0;
+    g_nEnumJoystick = 0;
+    std::memset(g_szJoystickName, 0, sizeof g_szJoystickName);
+    std::memset(g_DIDevCaps, 0, sizeof g_DIDevCaps);
+    std::memset(g_bForceFeedback, 0, sizeof g_bForceFeedback);
+    std::memset(g_dwAxes, 0, sizeof g_dwAxes);
+}

@@ -1,0 +1,76 @@
+// The movie engine: the filter graph's creation and release.
+#include "movie.h"
+
+#include <uuids.h>
+
+#include "../plugin/frame.h"
+#include "../plugin/messages.h"
+#include "../plugin/seam.h"
+
+IGraphBuilder* g_lpGraph = nullptr;
+IMediaControl* g_lpMediaControl = nullptr;
+IMediaEvent* g_lpMediaEvent = nullptr;
+IMediaSeeking* g_lpMediaSeeking = nullptr;
+IVideoWindow* g_lpVideoWindow = nullptr;
+
+template <typename T>
+static void releaseInterface(T*& p)
+{
+    if (p) {
+        p->Release();
+        p = nullptr;
+    }
+}
+
+bool createGraph(void (*showBox)(const char*), const char* creationBox)
+{
+    if (FAILED(g_sys.CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                      reinterpret_cast<void**>(&g_lpGraph)))) {
+        // A failed creation may still have written its out pointer.
+        g_lpGraph = nullptr;
+        showBox(creationBox);
+        return false;
+    }
+    // The order of the queries is the order of the release, reversed.
+    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&g_lpMediaControl)))) {
+        g_lpMediaControl = nullptr;
+        return false;
+    }
+    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&g_lpMediaEvent)))) {
+        g_lpMediaEvent = nullptr;
+        return false;
+    }
+    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&g_lpMediaSeeking)))) {
+        g_lpMediaSeeking = nullptr;
+        return false;
+    }
+    if (FAILED(g_lpGraph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(&g_lpVideoWindow)))) {
+        g_lpVideoWindow = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void releaseGraph()
+{
+    releaseInterface(g_lpVideoWindow);
+    releaseInterface(g_lpMediaSeeking);
+    releaseInterface(g_lpMediaEvent);
+    releaseInterface(g_lpMediaControl);
+    releaseInterface(g_lpGraph);
+}
+
+int initDShow()
+{
+    return createGraph(showEngineBox, kTextInitDShowCreate) ? 1 : 0;
+}
+
+int releaseDShow()
+{
+    if (g_lpMediaControl)
+        g_lpMediaControl->Stop();
+    // The video window is neither hidden nor detached first: releasing the
+    // graph destroys it.
+    releaseGraph();
+    return 1;
+}
