@@ -8,11 +8,18 @@
 
 void* g_lpReadBuffer = nullptr;
 
+namespace {
+
+// What the failure fill writes at a variable's storage.
+constexpr size_t kMinReadBuffer = 64;
+
+} // namespace
+
 void failureFill(TolvoVar* var)
 {
     var->word_count = 16;
     if (var->data)
-        std::memset(var->data, 0, 64);
+        std::memset(var->data, 0, kMinReadBuffer);
 }
 
 extern "C" int TOLVO_CALL tovdpmload(int32_t, char* packText, int32_t, int32_t)
@@ -41,9 +48,10 @@ extern "C" int TOLVO_CALL tovdpmread(TolvoVar* var, const char* entry, int32_t, 
 
     // Zeroed, so that bytes the file does not hold (a pack shorter than its
     // directory says) and the padding to a whole word are never leftover
-    // heap contents. An empty entry still gets a valid buffer.
+    // heap contents. Never below 64 bytes: the variable now lives in this
+    // buffer, and a later failed read or size fills 64 bytes of it.
     const size_t bytes = static_cast<size_t>(words) * 4;
-    void* buffer = std::calloc(bytes ? bytes : 1, 1);
+    void* buffer = std::calloc(bytes < kMinReadBuffer ? kMinReadBuffer : bytes, 1);
     if (!buffer) {
         failureFill(var);
         return -2;
