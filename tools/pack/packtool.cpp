@@ -421,35 +421,34 @@ int verify(const std::string& packText)
     if (!readPack(packText, pack))
         return 1;
     int problems = 0;
-    auto problem = [&](const char* fmt, const std::string& name, unsigned long long a = 0,
-                       unsigned long long b = 0) {
-        std::fprintf(s_err, "%s: \"%s\": ", pack.file.c_str(), name.c_str());
-        std::fprintf(s_err, fmt, a, b);
-        std::fputc('\n', s_err);
+    auto problem = [&](const std::string& text) {
+        std::fprintf(s_err, "%s: %s\n", pack.file.c_str(), text.c_str());
         ++problems;
     };
+    using std::to_string;
     if (pack.count >= kDpmxPositionLimit)
-        problem("entry count %llu is 2^31 or more: no entry can be found", "", pack.count);
+        problem("the entry count " + to_string(pack.count) + " is 2^31 or more: no entry can be found");
     else if (pack.records.size() < pack.count)
-        problem("the file ends after %llu of the %llu directory records", "", pack.records.size(), pack.count);
+        problem("the file ends after " + to_string(pack.records.size()) + " of the " + to_string(pack.count) +
+                " directory records");
     for (size_t i = 0; i < pack.records.size(); ++i) {
         const Record& r = pack.records[i];
+        const std::string label = "record " + to_string(i) + " \"" + r.name + "\": ";
         if (!r.terminated) {
-            problem("record %llu: the name has no terminating zero in its 24 bytes", r.name, i);
+            problem(label + "the name has no terminating zero in its 24 bytes");
             continue;
         }
         if (lowered(r.name) != r.name)
-            problem("record %llu: the name holds capitals and can never be found", r.name, i);
+            problem(label + "the name holds capitals and can never be found");
         else if (lookUp(pack, r.name) != &r)
-            problem("record %llu: an earlier entry of the same name hides it", r.name, i);
+            problem(label + "an earlier entry of the same name hides it");
         const int64_t position = dataPosition(pack, r);
         if (position < 0)
-            problem("record %llu: the data lie at 2 GiB or beyond", r.name, i);
+            problem(label + "the data lie at 2 GiB or beyond");
         else if (position + r.size > pack.fileSize)
-            problem("record %llu: the data end at %llu, beyond the end of the file", r.name, i,
-                    static_cast<unsigned long long>(position + r.size));
+            problem(label + "the data end at " + to_string(position + r.size) + ", beyond the end of the file");
         if (r.size > kDpmxMaxEntrySize)
-            problem("record %llu: the size %llu is too large for a variable", r.name, i, r.size);
+            problem(label + "the size " + to_string(r.size) + " is too large for a variable");
     }
     if (problems) {
         std::fprintf(s_err, "%s: %d problem(s)\n", pack.file.c_str(), problems);
