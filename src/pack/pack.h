@@ -1,13 +1,50 @@
 // Internal header of the DPMX pack reader. Portable: no Windows header.
+//
+// The pack file is not held open between commands: every lookup and every
+// read opens it, does its work and closes it, and nothing of the directory
+// stays in memory.
 #pragma once
 
 #include <cstdint>
 
 #include "tolvo.h"
 
+// The pack named by the last tovdpmload that got past the sticky test.
+extern char g_szPackName[64];    // file name, zero-terminated
+extern int32_t g_nPackBase;      // the pack's position inside its file
+extern uint32_t g_dwDataBase;    // file position of the data area (mod 2^32)
+extern int32_t g_nEntryCount;    // the header's count, compared as signed
+extern int32_t g_bPackOpen;      // 1 once a header with the right magic was read
+extern unsigned char g_byRecord[32]; // the header, then each directory record
+
+// The record that the last successful lookup found.
+extern uint32_t g_dwEntryOffset;
+extern uint32_t g_dwEntrySize;
+
 // The buffer that the last tovdpmread attached to a variable; tovbye frees it.
+// Earlier ones are not freed: script variables may still refer to them.
 extern void* g_lpReadBuffer;
+
+// Opens the pack that "file,position" names. Cuts the caller's text at its
+// first comma. 0 pack open, -1 failure.
+int openPack(char* packText);
+
+// Looks the name up in the open pack's directory. 0 found (g_dwEntryOffset
+// and g_dwEntrySize set), -1 not found or no pack.
+int findEntry(const char* name);
+
+// Reads up to count bytes of the entry `name` from offset on into buffer;
+// when the open pack has no such entry, of the plain file of that name.
+// The number of bytes read, or -1 when no file could be opened or the
+// position lies beyond what the platform can seek to.
+int32_t readData(const char* name, void* buffer, uint32_t count, int32_t offset);
+
+// The little-endian 32-bit value at byte offset of g_byRecord.
+uint32_t recordDword(int offset);
 
 // Resets a variable after a failed read or size: word_count 16 and 64 zero
 // bytes at data; type, kind and the data pointer stay.
 void failureFill(TolvoVar* var);
+
+// The reader's state as at load, for tests. Frees nothing.
+void resetPackState();

@@ -1,1 +1,1 @@
-list(APPEND TOLVO_CORE_SOURCES pack/pending.cpp)
+list(APPEND TOLVO_PORTABLE_SOURCES pack/reader.cpp pack/commands.cpp)

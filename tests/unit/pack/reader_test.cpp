@@ -1,0 +1,428 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "pack/format.h"
+#include "pack/pack.h"
+#include "pack_files.h"
+
+namespace {
+
+class Reader : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetPackState();
+        g_lpReadBuffer = nullptr;
+        std::memset(host, 0xAB, sizeof host);
+        var.type = 4;
+        var.kind = 7;
+        var.word_count = 3;
+        var.data = host;
+    }
+    void TearDown() override
+    {
+        for (void* p : owned)
+            std::free(p);
+        g_lpReadBuffer = nullptr;
+        resetPackState();
+    }
+
+    // Writes the pack (after `base` filler bytes) to a file of this case's own
+    // and loads it with "file,base".
+    std::string makePack(const std::string& image, uint32_t base = 0, const std::string& leaf = "pack.dpm")
+    {
+        const std::string file = scratchName(leaf);
+        writeFile(file, std::string(base, 'x') + image);
+        return file;
+    }
+    int load(const std::string& packText)
+    {
+        text = packText;
+        text.push_back('\0');
+        return tovdpmload(0, text.data(), 0, 0);
+    }
+    int read(const char* name)
+    {
+        void* before = var.data;
+        const int r = tovdpmread(&var, name, 0, 0);
+        if (var.data != before)
+            owned.push_back(var.data);
+        return r;
+    }
+    std::string bytes(size_t n) const { return std::string(static_cast<const char*>(var.data), n); }
+    void expectFailureFill(int kind)
+    {
+        EXPECT_EQ(var.word_count, 16);
+        EXPECT_EQ(var.type, 4);
+        EXPECT_EQ(var.kind, kind);
+        EXPECT_EQ(var.data, static_cast<void*>(host));
+        for (int i = 0; i < 64; ++i)
+            ASSERT_EQ(host[i], 0) << i;
+        EXPECT_EQ(host[64], 0xAB);
+    }
+
+    unsigned char host[256];
+    TolvoVar var{};
+    std::string text;
+    std::vector<void*> owned;
+};
+
+const std::vector<TestEntry> kThree = {{"a.txt", "alpha"}, {"b.bin", std::string(300, 'b')}, {"empty", ""}};
+
+TEST_F(Reader, PositionTextsAreReadAsAtoiReadsThem)
+{
+    const std::string file = makePack(dpmxPack(kThree), 1024);
+    struct Case {
+        std::string position;
+        int result;
+        int32_t base;
+    };
+    const Case cases[] = {
+        {" +1024", 0, 1024}, {"\t1024", 0, 1024}, {"1024xyz", 0, 1024}, {"12abc", -1, 12},
+        {"abc", -1, 0},      {"", -1, 0},         {"-5", -1, 0},         {"-0", -1, 0},
+        // From 2^31 on a position is refused, not wrapped (2^32 + 1024).
+        {"2147483648", -1, 0}, {"4294968320", -1, 0}, {"99999999999999999999", -1, 0},
+    };
+    for (const Case& c : cases) {
+        resetPackState();
+        EXPECT_EQ(load(file + "," + c.position), c.result) << c.position;
+        EXPECT_EQ(g_nPackBase, c.base) << c.position;
+        EXPECT_EQ(g_bPackOpen, c.result == 0 ? 1 : 0) << c.position;
+    }
+}
+
+TEST_F(Reader, PackAtPositionZeroAndWithoutAComma)
+{
+    const std::string file = makePack(dpmxPack(kThree));
+    EXPECT_EQ(load(file + ",0"), 0);
+    EXPECT_EQ(std::string(g_szPackName), file);
+    resetPackState();
+    EXPECT_EQ(load(file), 0); // no position text: the pack starts at byte 0
+    EXPECT_EQ(g_nPackBase, 0);
+    EXPECT_EQ(read("a.txt"), 0);
+    EXPECT_EQ(bytes(5), "alpha");
+}
+
+TEST_F(Reader, TheCallersTextIsCutAtItsFirstComma)
+{
+    const std::string file = makePack(dpmxPack(kThree));
+    load(file + ",0,junk");
+    EXPECT_STREQ(text.c_str(), file.c_str());
+    // Cut also when the load fails.
+    resetPackState();
+    load("missing.dpm,0");
+    EXPECT_STREQ(text.c_str(), "missing.dpm");
+    EXPECT_EQ(g_bPackOpen, 0);
+}
+
+TEST_F(Reader, PackNamesOf64BytesOrMoreAreRefused)
+{
+    const std::string name63 = scratchName(std::string(63, 'n')).substr(0, 63);
+    writeFile(name63, dpmxPack(kThree));
+    EXPECT_EQ(load(name63 + ",0"), 0);
+    std::remove(name63.c_str());
+
+    resetPackState();
+    const std::string name64 = name63 + "x";
+    writeFile(name64, dpmxPack(kThree));
+    EXPECT_EQ(load(name64 + ",0"), -1);
+    EXPECT_EQ(g_bPackOpen, 0);
+    EXPECT_STREQ(g_szPackName, "");
+    std::remove(name64.c_str());
+}
+
+TEST_F(Reader, MagicMustBeExactlyDpmx)
+{
+    for (const std::string& magic : {std::string("DPMx"), std::string("dPMX"), std::string("DPM\0", 4)}) {
+        resetPackState();
+        std::string image = dpmxPack(kThree);
+        image.replace(0, 4, magic);
+        const std::string file = makePack(image, 8);
+        EXPECT_EQ(load(file + ",8"), -1);
+        EXPECT_EQ(g_bPackOpen, 0);
+        // What was read stays: name, base, data base and count.
+        EXPECT_EQ(std::string(g_szPackName), file);
+        EXPECT_EQ(g_nPackBase, 8);
+        EXPECT_EQ(g_dwDataBase, 16u + 32 * 3 + 8);
+        EXPECT_EQ(g_nEntryCount, 3);
+        EXPECT_EQ(read("a.txt"), -1);
+    }
+}
+
+TEST_F(Reader, APackWithEntriesStaysWhateverLaterLoadsName)
+{
+    const std::string first = makePack(dpmxPack(kThree), 0, "first.dpm");
+    const std::string second = makePack(dpmxPack({{"a.txt", "other"}}), 0, "second.dpm");
+    ASSERT_EQ(load(first + ",0"), 0);
+    EXPECT_EQ(load("does-not-exist.dpm,0"), 0);
+    EXPECT_EQ(text, std::string("does-not-exist.dpm,0") + '\0'); // not even cut
+    EXPECT_EQ(load(second + ",0"), 0);
+    EXPECT_EQ(read("a.txt"), 0);
+    EXPECT_EQ(bytes(5), "alpha");
+}
+
+TEST_F(Reader, APackWithNoEntriesIsReplacedByTheNextLoad)
+{
+    const std::string empty = makePack(dpmxHeader(16, 0), 0, "empty.dpm");
+    const std::string full = makePack(dpmxPack(kThree), 0, "full.dpm");
+    ASSERT_EQ(load(empty), 0);
+    EXPECT_EQ(read("a.txt"), -1);
+    EXPECT_EQ(load(full), 0);
+    EXPECT_EQ(read("a.txt"), 0);
+
+    // A failed load after an empty pack leaves no pack open.
+    resetPackState();
+    ASSERT_EQ(load(empty), 0);
+    EXPECT_EQ(load("does-not-exist.dpm"), -1);
+    EXPECT_EQ(g_bPackOpen, 0);
+}
+
+TEST_F(Reader, ACountFrom2To31MeansNoRecordsButStillSticks)
+{
+    std::string image = dpmxPack(kThree);
+    image.replace(8, 4, le32(0x80000000u));
+    const std::string huge = makePack(image, 0, "huge.dpm");
+    const std::string full = makePack(dpmxPack(kThree), 0, "full.dpm");
+    ASSERT_EQ(load(huge), 0);
+    EXPECT_EQ(g_nEntryCount, INT32_MIN);
+    EXPECT_EQ(read("a.txt"), -1);
+    EXPECT_EQ(load(full), 0);
+    EXPECT_EQ(std::string(g_szPackName), huge);
+    EXPECT_EQ(read("a.txt"), -1);
+}
+
+TEST_F(Reader, KeysAreLoweredByteByByteAndComparedExactly)
+{
+    // 0x83 0x41 is a double-byte character whose second byte is 'A'.
+    const std::vector<TestEntry> entries = {
+        {"data.bin", "lower"}, {"Data.bin", "upper"}, {"\x83\x61.txt", "kana"}, {"\xc0\xde", "high"}};
+    makePack(dpmxPack(entries));
+    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+    EXPECT_EQ(read("Data.BIN"), 0);
+    EXPECT_EQ(bytes(5), "lower");
+    EXPECT_EQ(read("\x83\x41.TXT"), 0);
+    EXPECT_EQ(bytes(4), "kana");
+    EXPECT_EQ(read("\xc0\xde"), 0); // bytes from 0x80 on are not changed
+    EXPECT_EQ(bytes(4), "high");
+
+    // A stored name holding capitals can never be found.
+    resetPackState();
+    makePack(dpmxPack({{"Data.bin", "upper"}}));
+    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+    EXPECT_EQ(read("Data.bin"), -1);
+    EXPECT_EQ(read("data.bin"), -1);
+}
+
+TEST_F(Reader, TheFirstOfTwoEqualNamesWins)
+{
+    makePack(dpmxPack({{"x", "first"}, {"x", "second"}}));
+    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+    EXPECT_EQ(read("x"), 0);
+    EXPECT_EQ(bytes(5), "first");
+}
+
+TEST_F(Reader, DataLieAtBasePlusDataStartPlusOffset)
+{
+    // Pack at 1000, data start 80 (not 16 + 32 x 1), entry offset 16.
+    std::string image = dpmxHeader(80, 1) + dpmxRecord("e", 16, 4);
+    image.resize(80 + 16, '.');
+    image += "DATA";
+    const std::string file = makePack(image, 1000);
+    ASSERT_EQ(load(file + ",1000"), 0);
+    EXPECT_EQ(g_dwDataBase, 1080u);
+    EXPECT_EQ(read("e"), 0);
+    EXPECT_EQ(bytes(4), "DATA");
+    EXPECT_EQ(readFile(file).substr(1096, 4), "DATA");
+}
+
+TEST_F(Reader, SizesBecomeWholeWordsAndTheBufferIsTheReadersOwn)
+{
+    makePack(dpmxPack(kThree));
+    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+
+    ASSERT_EQ(read("a.txt"), 0);
+    EXPECT_EQ(var.kind, 2);
+    EXPECT_EQ(var.type, 4);
+    EXPECT_EQ(var.word_count, 2);
+    EXPECT_EQ(bytes(8), std::string("alpha\0\0\0", 8)); // padding is zero
+    EXPECT_EQ(g_lpReadBuffer, var.data);
+    void* first = var.data;
+
+    ASSERT_EQ(read("empty"), 0);
+    EXPECT_EQ(var.word_count, 0);
+    EXPECT_NE(var.data, nullptr);
+    EXPECT_EQ(g_lpReadBuffer, var.data);
+    // The earlier buffer is not freed, and the host's own is not written.
+    EXPECT_EQ(std::string(static_cast<char*>(first), 5), "alpha");
+    EXPECT_EQ(host[0], 0xAB);
+
+    ASSERT_EQ(read("b.bin"), 0);
+    EXPECT_EQ(var.word_count, 75);
+    EXPECT_EQ(bytes(300), std::string(300, 'b'));
+}
+
+TEST_F(Reader, SizeStoresTheSizeAndTouchesNothingElse)
+{
+    makePack(dpmxPack(kThree));
+    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+    EXPECT_EQ(tovdpmsize(&var, "B.BIN", 0, 0), 0);
+    EXPECT_EQ(std::memcmp(host, "\x2c\x01\x00\x00", 4), 0); // 300, little-endian
+    EXPECT_EQ(host[4], 0xAB);
+    EXPECT_EQ(var.type, 4);
+    EXPECT_EQ(var.kind, 7);
+    EXPECT_EQ(var.word_count, 3);
+    EXPECT_EQ(var.data, static_cast<void*>(host));
+}
+
+TEST_F(Reader, FailuresLeaveTheFailureFill)
+{
+    // No pack.
+    EXPECT_EQ(read("a.txt"), -1);
+    expectFailureFill(7);
+    std::memset(host, 0xAB, sizeof host);
+    var.word_count = 3;
+    EXPECT_EQ(tovdpmsize(&var, "a.txt", 0, 0), -1);
+    expectFailureFill(7);
+
+    // Not in the pack; a name of 64 bytes or more; a null name.
+    makePack(dpmxPack(kThree));
+    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+    const std::string longName = "a.txt" + std::string(59, 'x');
+    for (const char* name : {"missing", longName.c_str()}) {
+        std::memset(host, 0xAB, sizeof host);
+        EXPECT_EQ(read(name), -1) << name;
+        expectFailureFill(7);
+        std::memset(host, 0xAB, sizeof host);
+        EXPECT_EQ(tovdpmsize(&var, name, 0, 0), -1) << name;
+        expectFailureFill(7);
+    }
+    EXPECT_EQ(read(nullptr), -1);
+    expectFailureFill(7);
+
+    // The pack went away after it was opened.
+    std::remove(scratchName("pack.dpm").c_str());
+    std::memset(host, 0xAB, sizeof host);
+    EXPECT_EQ(read("a.txt"), -1);
+    expectFailureFill(7);
+    EXPECT_EQ(g_lpReadBuffer, nullptr);
+}
+
+TEST_F(Reader, AVariableHoldingAReadBufferTakesTheFailureFill)
+{
+    // After a read the variable lives in the reader's buffer; a later failed
+    // read fills 64 bytes of it, which must all be the buffer's own (ASan).
+    makePack(dpmxPack(kThree));
+    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+    ASSERT_EQ(read("empty"), 0);
+    void* mine = var.data;
+    EXPECT_EQ(read("missing"), -1);
+    EXPECT_EQ(var.data, mine);
+    EXPECT_EQ(var.word_count, 16);
+    EXPECT_EQ(bytes(64), std::string(64, '\0'));
+    EXPECT_EQ(tovdpmsize(&var, "b.bin", 0, 0), 0);
+    EXPECT_EQ(loadLe32(static_cast<unsigned char*>(var.data)), 300u);
+}
+
+TEST_F(Reader, ADirectoryCutShortStopsTheScan)
+{
+    // The header promises 5 records; the file holds two and 10 bytes of a
+    // third, whose name is complete.
+    std::string image = dpmxHeader(16 + 32 * 5, 5) + dpmxRecord("one", 7, 9) + dpmxRecord("two", 3, 4);
+    image += std::string("cut\0\0\0\0\0\0\0", 10);
+    makePack(image);
+    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+    EXPECT_EQ(findEntry("missing"), -1);
+    EXPECT_EQ(findEntry("two"), 0);
+    EXPECT_EQ(g_dwEntryOffset, 3u);
+    // The cut record is still compared; its missing bytes are those of the
+    // record before it.
+    EXPECT_EQ(findEntry("cut"), 0);
+    EXPECT_EQ(g_dwEntryOffset, 3u);
+    EXPECT_EQ(g_dwEntrySize, 4u);
+}
+
+TEST_F(Reader, LongDirectoriesAreScannedToTheEnd)
+{
+    std::vector<TestEntry> entries;
+    for (int i = 0; i < 3000; ++i)
+        entries.push_back({"e" + std::to_string(i), std::to_string(i)});
+    makePack(dpmxPack(entries));
+    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+    for (int i : {0, 1023, 1024, 2047, 2048, 2999}) {
+        ASSERT_EQ(read(("E" + std::to_string(i)).c_str()), 0) << i;
+        EXPECT_EQ(bytes(std::to_string(i).size()), std::to_string(i));
+    }
+    EXPECT_EQ(read("e3000"), -1);
+}
+
+TEST_F(Reader, BytesTheFileDoesNotHoldAreZero)
+{
+    // The directory says 40 bytes; the file ends after 6 of them. Fill the
+    // heap with garbage first, so that a reused block would show it.
+    void* junk = std::malloc(40);
+    std::memset(junk, 0x5A, 40);
+    std::free(junk);
+    makePack(dpmxHeader(48, 1) + dpmxRecord("short", 0, 40) + "sixbyt");
+    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+    EXPECT_EQ(read("short"), 0);
+    EXPECT_EQ(var.word_count, 10);
+    EXPECT_EQ(bytes(40), "sixbyt" + std::string(34, '\0'));
+}
+
+TEST_F(Reader, OversizedEntriesFailAsAFailedAllocation)
+{
+    for (uint32_t size : {0x7FFFFFFDu, 0x80000000u, 0xFFFFFFFFu}) {
+        resetPackState();
+        makePack(dpmxHeader(48, 1) + dpmxRecord("big", 0, size) + "data");
+        ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+        std::memset(host, 0xAB, sizeof host);
+        var.kind = 7;
+        EXPECT_EQ(read("big"), -2) << size;
+        expectFailureFill(2);
+        EXPECT_EQ(tovdpmsize(&var, "big", 0, 0), 0);
+        EXPECT_EQ(loadLe32(host), size);
+    }
+}
+
+TEST_F(Reader, PositionsThatReach2To31FailInsteadOfSeekingElsewhere)
+{
+    // Data base 0x7FFFFFF0 + offset 0x10 = 2^31.
+    makePack(dpmxHeader(0x7FFFFFF0u, 1) + dpmxRecord("far", 0x10, 4) + "data");
+    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+    EXPECT_EQ(read("far"), -1);
+    EXPECT_EQ(var.word_count, 1);
+    EXPECT_EQ(bytes(4), std::string(4, '\0'));
+
+    // A data base that wraps modulo 2^32 lands below 2^31 and is read there.
+    resetPackState();
+    makePack(dpmxHeader(0xFFFFFFFCu, 1) + dpmxRecord("wrap", 0x34, 4) + "data", 4);
+    ASSERT_EQ(load(scratchName("pack.dpm") + ",4"), 0);
+    EXPECT_EQ(g_dwDataBase, 0u);
+    EXPECT_EQ(read("wrap"), 0);
+    EXPECT_EQ(bytes(4), "data");
+}
+
+TEST_F(Reader, ReadDataFallsBackToAPlainFileNamedAsWritten)
+{
+    const std::string plain = scratchName("Plain.Bin");
+    writeFile(plain, "0123456789");
+    char buf[8] = {};
+    EXPECT_EQ(readData(plain.c_str(), buf, 4, 3), 4); // no pack open
+    EXPECT_EQ(std::string(buf, 4), "3456");
+    EXPECT_EQ(readData(plain.c_str(), buf, 8, -3), 8); // a negative offset reads from 0
+    EXPECT_EQ(std::string(buf, 8), "01234567");
+    EXPECT_EQ(readData("no-such-file", buf, 4, 0), -1);
+
+    makePack(dpmxPack(kThree));
+    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+    EXPECT_EQ(readData(plain.c_str(), buf, 20, 8), 2); // not in the pack
+    EXPECT_EQ(std::string(buf, 2), "89");
+    EXPECT_EQ(readData("A.TXT", buf, 3, 2), 3); // in the pack, from offset 2
+    EXPECT_EQ(std::string(buf, 3), "pha");
+}
+
+} // namespace
