@@ -104,6 +104,46 @@ TEST_F(Platform, ALoadedSegmentIsHeldByItsSlotAlone)
     EXPECT_NE(g_lpSegment[2], g_lpSegment[0]);
 }
 
+// The existence test looks in the folder current at the call, whatever the
+// loader's search folder (the one current at the start) holds. (Where the
+// loader looks is its own business: Wine's also tries the current folder.)
+TEST_F(Platform, RelativeNamesAreLoadedFromTheStartUpFolder)
+{
+    releaseDMusic();
+    char saved[MAX_PATH], tmp[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, saved);
+    GetTempPathA(MAX_PATH, tmp);
+    const std::string base = std::string(tmp) + "tolvo-music-" + std::to_string(GetCurrentProcessId());
+    const std::string startUp = base + "-start", later = base + "-later";
+    CreateDirectoryA(startUp.c_str(), nullptr);
+    CreateDirectoryA(later.c_str(), nullptr);
+    const std::vector<unsigned char> midi = midiFile();
+    auto write = [&](const std::string& path) {
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(midi.data(), 1, midi.size(), f);
+        std::fclose(f);
+    };
+    write(startUp + "\\both.mid");
+    write(later + "\\both.mid");
+    write(startUp + "\\start-only.mid");
+
+    ASSERT_TRUE(SetCurrentDirectoryA(startUp.c_str()));
+    ASSERT_EQ(initDMusic(), 1);
+    ASSERT_TRUE(SetCurrentDirectoryA(later.c_str()));
+    EXPECT_EQ(tovmusicload(0, "both.mid", 0, 0), 0);
+    EXPECT_EQ(tovmusicload(1, "start-only.mid", 0, 0), -1); // not here now: no box
+    ASSERT_TRUE(SetCurrentDirectoryA(startUp.c_str()));
+    EXPECT_EQ(tovmusicload(1, "start-only.mid", 0, 0), 0);
+
+    SetCurrentDirectoryA(saved);
+    for (const std::string& dir : {startUp, later}) {
+        for (const char* name : {"\\both.mid", "\\start-only.mid"})
+            DeleteFileA((dir + name).c_str());
+        RemoveDirectoryA(dir.c_str());
+    }
+}
+
 TEST_F(Platform, PositionAndEffectsWorkOnTheReal3DPath)
 {
     EXPECT_EQ(tovmusicsetpos(1, 250, 0, 0), 0);
