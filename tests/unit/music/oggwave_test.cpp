@@ -138,6 +138,8 @@ struct Format {
     uint32_t rate;
 };
 
+void PrintTo(const Format& f, std::ostream* os) { *os << f.name; }
+
 class EveryFormat : public testing::TestWithParam<Format> {};
 
 // Both converters, 16-bit: the header describes the stream and the samples
@@ -272,6 +274,21 @@ TEST(OggToWave, DamageInMidStream)
     EXPECT_LT(got.size(), intact.size());
     EXPECT_EQ(got.size() % 4, 0u);
     EXPECT_TRUE(std::equal(got.begin(), got.end(), intact.begin())) << "not the undamaged stream's start";
+}
+
+// A stream cut off in the middle of a page (a download cut short) is not
+// damaged: both converters keep everything up to the last whole page.
+TEST(OggToWave, StreamCutShort)
+{
+    const Bytes intact = readFile(fixture("intact.raw"));
+    const Outcome file = fromFile("truncated.ogg");
+    ASSERT_EQ(file.rc, 1);
+    const Bytes got = samplesOf(file);
+    expectHeader(file, 2, 44100, 2, static_cast<uint32_t>(got.size()));
+    EXPECT_GT(got.size(), intact.size() / 3);
+    EXPECT_LT(got.size(), intact.size());
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), intact.begin()));
+    EXPECT_TRUE(fromMemory("truncated.ogg").bytes == file.bytes);
 }
 
 // Links with serial numbers of their own and one format: the decoder goes
