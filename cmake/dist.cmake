@@ -24,4 +24,4 @@ add_custom_target(dist
   COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/dist ${CMAKE_COMMAND} -E tar cf ${TOLVO_DIST_NAME}.zip --format=zip ${TOLVO_DIST_NAME}
   COMMENT "Packing dist/${TOLVO_DIST_NAME}.zip"
   VERBATIM)
-add_dependencies(dist tolvo tolvo-host tolvo-pack)
+add_dependencies(dist tolvo tolvo-host tolvo-pack tolvo-ogg2wav)

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "music.h"
+#include "oggwave.h"
 
 #include "../plugin/frame.h"
 #include "../plugin/messages.h"
@@ -80,8 +81,18 @@ extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, 
 
     // ".OGG" and ".Ogg" are not decoded: they go to the loader as files.
     if (std::strcmp(extension, ".ogg") == 0) {
-        // TODO(ogg): decode with the converter, then loadSlotFromMemory.
-        return -1;
+        // Decoded by name against the current directory, like the test above.
+        dropUntrackedImage();
+        int32_t size = 0;
+        if (!oggFileToWave(file, 2, &g_pWaveImage, &size)) {
+            showCommandBox(kTextMusicLoadOggDecode);
+            return -1;
+        }
+        if (!loadSlotFromMemory(slot, g_pWaveImage, size)) {
+            showCommandBox(kTextMusicLoadOgg);
+            return -1;
+        }
+        return 0;
     }
 
     WCHAR wideName[MAX_PATH];
@@ -115,20 +126,26 @@ extern "C" int TOLVO_CALL tovmusicload2(TolvoVar* var, int32_t slot, int32_t, in
     const unsigned char* data = static_cast<const unsigned char*>(var->data);
     const int32_t bytes = var->word_count * 4;
 
+    int32_t size = 0;
     if (data[0] == 'O' && data[1] == 'g' && data[2] == 'g') {
-        // TODO(ogg): decode with the converter, then loadSlotFromMemory.
-        return -1;
+        // The start of an Ogg page: decoded into a WAVE image.
+        dropUntrackedImage();
+        if (!oggMemToWave(var, 2, &g_pWaveImage, &size)) {
+            showCommandBox(kTextMusicLoad2OggDecode);
+            return -1;
+        }
+    } else {
+        // A WAVE file, a segment file or a MIDI file: the loader reads a copy
+        // of the whole storage, which the host may change afterwards.
+        void* copy = std::malloc(bytes);
+        if (!copy)
+            return -1;
+        std::memcpy(copy, data, bytes);
+        dropUntrackedImage();
+        g_pWaveImage = copy;
+        size = bytes;
     }
-
-    // A WAVE file, a segment file or a MIDI file: the loader reads a copy of
-    // the whole storage.
-    void* copy = std::malloc(bytes);
-    if (!copy)
-        return -1;
-    std::memcpy(copy, data, bytes);
-    dropUntrackedImage();
-    g_pWaveImage = copy;
-    if (!loadSlotFromMemory(slot, copy, bytes)) {
+    if (!loadSlotFromMemory(slot, g_pWaveImage, size)) {
         showCommandBox(kTextMusicLoad2Load);
         return -1;
     }

@@ -1,0 +1,204 @@
+// bench_ogg: what the Ogg Vorbis to WAVE conversion costs beside its peers,
+// measured side by side in one run (rounds alternate; medians compared).
+//
+//   bench_ogg STREAM.ogg [ROUNDS]
+//       the file conversion against a bare ov_read loop into a buffer
+//       allocated beforehand, on the same build (goal: >= 0.98x)
+//   bench_ogg STREAM.ogg ROUNDS TOOL OGGDEC WORKDIR      (not on Windows)
+//       also tolvo-ogg2wav against oggdec, each writing a WAVE file
+//       (goal: >= 1.0x), and the peak memory of tolvo-ogg2wav against the
+//       image size (goal: <= image + 4 MiB)
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+extern char** environ;
+#endif
+
+#include "music/oggwave.h"
+
+namespace {
+
+typedef std::chrono::steady_clock Clock;
+
+double secondsSince(Clock::time_point t0)
+{
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double best(const std::vector<double>& v)
+{
+    return *std::min_element(v.begin(), v.end());
+}
+
+// One line per pair: the times of both and the speed of `a` against `b`
+// (b's time over a's), by the best and by the median round.
+void report(const char* what, const char* a, const std::vector<double>& ta, const char* b,
+            const std::vector<double>& tb, const char* goal)
+{
+    std::printf("%-34s best %.3f s, median %.3f s\n", a, best(ta), median(ta));
+    std::printf("%-34s best %.3f s, median %.3f s\n", b, best(tb), median(tb));
+    std::printf("%s: %.3fx by the best round, %.3fx by the median (goal %s)\n", what, best(tb) / best(ta),
+                median(tb) / median(ta), goal);
+}
+
+int32_t g_imageSize = 0;
+
+double timeConversion(const char* path)
+{
+    const Clock::time_point t0 = Clock::now();
+    void* image = nullptr;
+    int32_t size = 0;
+    if (!oggFileToWave(path, 2, &image, &size)) {
+        std::fprintf(stderr, "bench_ogg: %s does not convert\n", path);
+        std::exit(1);
+    }
+    const double t = secondsSince(t0);
+    g_imageSize = size;
+    std::free(image);
+    return t;
+}
+
+// The decoder alone: the same open, the same reads, into a buffer that was
+// allocated before the clock started.
+double timeBareLoop(const char* path, char* buffer, size_t room)
+{
+    const Clock::time_point t0 = Clock::now();
+    FILE* f = std::fopen(path, "rb");
+    OggVorbis_File vf;
+    if (!f || ov_open(f, &vf, nullptr, 0) < 0) {
+        std::fprintf(stderr, "bench_ogg: %s does not open\n", path);
+        std::exit(1);
+    }
+    long done = 0;
+    for (;;) {
+        int link;
+        const long got = ov_read(&vf, buffer + done, int(room - done), 0, 2, 1, &link);
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    ov_clear(&vf);
+    const double t = secondsSince(t0);
+    if (done + WAVE_HEADER_BYTES != g_imageSize) {
+        std::fprintf(stderr, "bench_ogg: the bare loop decoded %ld bytes, the conversion %ld\n", done,
+                     long(g_imageSize) - WAVE_HEADER_BYTES);
+        std::exit(1);
+    }
+    return t;
+}
+
+#ifndef _WIN32
+// Wall time of a child process and its peak resident set in KiB.
+double timeProcess(const std::vector<std::string>& args, long* peakKiB)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const Clock::time_point t0 = Clock::now();
+    pid_t pid;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        std::fprintf(stderr, "bench_ogg: cannot start %s\n", argv[0]);
+        std::exit(1);
+    }
+    int status = 0;
+    struct rusage ru;
+    if (wait4(pid, &status, 0, &ru) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "bench_ogg: %s failed\n", argv[0]);
+        std::exit(1);
+    }
+    const double t = secondsSince(t0);
+    if (peakKiB)
+        *peakKiB = ru.ru_maxrss;
+    return t;
+}
+#endif
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2 && argc != 3 && argc != 6) {
+        std::fprintf(stderr, "usage: bench_ogg STREAM.ogg [ROUNDS [TOOL OGGDEC WORKDIR]]\n");
+        return 2;
+    }
+    const char* stream = argv[1];
+    const int rounds = argc >= 3 ? std::max(1, std::atoi(argv[2])) : 9;
+    std::printf("stream: %s, %d rounds in alternating order\n", stream, rounds);
+
+#ifndef _WIN32
+    // The processes first, while this one is still small: a child's peak
+    // resident set counts its parent's at the time it was started.
+    if (argc == 6) {
+        const std::string tool = argv[3], oggdec = argv[4], work = argv[5];
+        const std::string ours = work + "/bench-ogg2wav.wav", theirs = work + "/bench-oggdec.wav";
+        std::vector<double> tt, to;
+        long peak = 0;
+        for (int i = 0; i < rounds; ++i) {
+            long p = 0;
+            if (i % 2 == 0)
+                tt.push_back(timeProcess({tool, stream, ours}, &p));
+            to.push_back(timeProcess({oggdec, "-Q", "-o", theirs, stream}, nullptr));
+            if (i % 2 == 1)
+                tt.push_back(timeProcess({tool, stream, ours}, &p));
+            peak = std::max(peak, p);
+        }
+        report("tolvo-ogg2wav against oggdec", "tolvo-ogg2wav writing a file", tt, "oggdec writing a file", to,
+               ">= 1.0x");
+        struct stat st;
+        if (stat(ours.c_str(), &st) != 0) {
+            std::fprintf(stderr, "bench_ogg: tolvo-ogg2wav wrote nothing\n");
+            return 1;
+        }
+        const double image = st.st_size / 1048576.0, peakMiB = peak / 1024.0;
+        std::printf("peak memory of tolvo-ogg2wav: %.2f MiB for an image of %.2f MiB: image + %.2f MiB "
+                    "(goal <= image + 4 MiB)\n",
+                    peakMiB, image, peakMiB - image);
+        std::remove(ours.c_str());
+        std::remove(theirs.c_str());
+    }
+#endif
+
+    // A first conversion sizes the bare loop's buffers and warms the cache.
+    // The bare loop writes once into a buffer allocated and touched once for
+    // all rounds, and once into one allocated afresh, untouched, before each
+    // round's clock starts: the image is a new block each time, and where the
+    // allocator hands out fresh pages, their first touch costs the same in
+    // the bare loop.
+    timeConversion(stream);
+    const size_t room = size_t(g_imageSize) + 65536;
+    std::vector<char> warm(room, 1);
+    std::vector<double> conv, bare, fresh;
+    for (int i = 0; i < rounds; ++i) {
+        if (i % 2 == 0)
+            conv.push_back(timeConversion(stream));
+        bare.push_back(timeBareLoop(stream, warm.data(), room));
+        char* block = static_cast<char*>(std::malloc(room));
+        fresh.push_back(timeBareLoop(stream, block, room));
+        std::free(block);
+        if (i % 2 == 1)
+            conv.push_back(timeConversion(stream));
+    }
+    std::printf("image: %d bytes\n", g_imageSize);
+    report("the conversion against the bare loop", "conversion (oggFileToWave)", conv,
+           "bare ov_read loop, buffer reused", bare, ">= 0.98x");
+    report("the conversion against the bare loop into a new block", "conversion (oggFileToWave)", conv,
+           "bare ov_read loop, new block", fresh, ">= 0.98x");
+    return 0;
+}

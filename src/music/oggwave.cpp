@@ -1,0 +1,176 @@
+// Ogg Vorbis to RIFF WAVE, decoded once, straight into its final place: the
+// block is sized once from the stream's duration, the decoder writes at
+// offset 46 onward, and the header goes last into the 46 bytes left free.
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "oggwave.h"
+
+namespace {
+
+void put16(unsigned char* p, uint32_t v)
+{
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+void put32(unsigned char* p, uint32_t v)
+{
+    put16(p, v);
+    put16(p + 2, v >> 16);
+}
+
+// RIFF, an 18-byte fmt chunk (a PCM format record and a zero count of extra
+// bytes, as WAVEFORMATEX lays it out) and the data chunk's head.
+void writeWaveHeader(unsigned char* image, int channels, long rate, int bytes_per_sample, uint32_t data_bytes)
+{
+    const uint32_t ch = static_cast<uint32_t>(channels);
+    const uint32_t r = static_cast<uint32_t>(rate);
+    const uint32_t bps = static_cast<uint32_t>(bytes_per_sample);
+    memcpy(image + 0, "RIFF", 4);
+    put32(image + 4, data_bytes + 38);
+    memcpy(image + 8, "WAVE", 4);
+    memcpy(image + 12, "fmt ", 4);
+    put32(image + 16, 18);
+    put16(image + 20, 1);
+    put16(image + 22, ch);
+    put32(image + 24, r);
+    put32(image + 28, r * ch * bps);
+    put16(image + 32, ch * bps);
+    put16(image + 34, bps * 8);
+    put16(image + 36, 0);
+    memcpy(image + 38, "data", 4);
+    put32(image + 42, data_bytes);
+}
+
+// From an open decoder to a finished image; the decoder is cleared on every
+// path. A decoder error fails the whole conversion, unless keepPartial asks
+// to end the image at the samples decoded before it.
+int decodeToWave(OggVorbis_File* vf, bool keepPartial, int bytes_per_sample, void** image_out, int32_t* size_out)
+{
+    const vorbis_info* vi = ov_info(vf, -1);
+    if (!vi) {
+        ov_clear(vf);
+        return 0;
+    }
+    const int channels = vi->channels;
+    const long rate = vi->rate;
+
+    int32_t capacity = 0;
+    if (!oggCapacity(ov_time_total(vf, -1), channels, rate, bytes_per_sample, &capacity)) {
+        ov_clear(vf);
+        return 0;
+    }
+
+    unsigned char* image = static_cast<unsigned char*>(malloc(static_cast<size_t>(capacity) + WAVE_HEADER_BYTES));
+    *image_out = image;
+    if (!image) {
+        ov_clear(vf);
+        return 0;
+    }
+
+    // 8-bit WAVE samples are unsigned, 16-bit ones signed.
+    const int sgned = bytes_per_sample == 2 ? 1 : 0;
+    int32_t decoded = 0;
+    int lastLink = -1;
+    for (;;) {
+        int link = 0;
+        // Never more than the room left: the block is not grown.
+        const long got = ov_read(vf, reinterpret_cast<char*>(image) + WAVE_HEADER_BYTES + decoded,
+                                 capacity - decoded, 0, bytes_per_sample, sgned, &link);
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (keepPartial)
+                break;
+            free(image);
+            *image_out = nullptr;
+            ov_clear(vf);
+            return 0;
+        }
+        // One header describes the whole image: a chained link of another
+        // channel count or rate ends it, before its samples are counted
+        // (each read delivers samples of one link only).
+        if (link != lastLink) {
+            const vorbis_info* li = ov_info(vf, link);
+            if (!li || li->channels != channels || li->rate != rate)
+                break;
+            lastLink = link;
+        }
+        decoded += static_cast<int32_t>(got);
+    }
+
+    writeWaveHeader(image, channels, rate, bytes_per_sample, static_cast<uint32_t>(decoded));
+    ov_clear(vf);
+    *size_out = decoded + WAVE_HEADER_BYTES;
+    return 1;
+}
+
+// The variable's storage as the decoder may read it: word_count * 4 bytes,
+// none for a non-positive count or a missing buffer, and no more than a
+// signed 32-bit position can reach.
+uint32_t storageBytes(const TolvoVar* var)
+{
+    if (var->word_count <= 0 || !var->data)
+        return 0;
+    const int64_t bytes = static_cast<int64_t>(var->word_count) * 4;
+    return bytes > 0x7ffffffc ? 0x7ffffffcu : static_cast<uint32_t>(bytes);
+}
+
+} // namespace
+
+int oggCapacity(double seconds, int channels, long rate, int bytes_per_sample, int32_t* capacity_out)
+{
+    // Written so that a NaN fails too. The library answers a negative error
+    // code when it cannot tell the duration (a stream it cannot seek in).
+    if (!(seconds >= 0.0))
+        return 0;
+    // The frame rate is multiplied in 64 bits: no stream header can make it
+    // wrap around.
+    const double frameRate = static_cast<double>(static_cast<int64_t>(channels) * rate);
+    // duration * rate lands a hair off the exact byte count; the ceiling
+    // gives that count or one byte more, never one byte less.
+    const double bytes = ceil(seconds * frameRate * bytes_per_sample);
+    if (!(bytes >= 0.0 && bytes <= static_cast<double>(WAVE_MAX_CAPACITY)))
+        return 0;
+    *capacity_out = static_cast<int32_t>(bytes);
+    return 1;
+}
+
+int oggFileToWave(const char* path, int bytes_per_sample, void** image_out, int32_t* size_out)
+{
+    if (bytes_per_sample != 1 && bytes_per_sample != 2)
+        return 0;
+    if (!path)
+        return 0;
+    FILE* f = fopen(path, "rb");
+    if (!f)
+        return 0;
+    OggVorbis_File vf;
+    // On success ov_clear closes the file; on failure it is still ours.
+    if (ov_open(f, &vf, nullptr, 0) < 0) {
+        fclose(f);
+        return 0;
+    }
+    return decodeToWave(&vf, false, bytes_per_sample, image_out, size_out);
+}
+
+int oggMemToWave(const TolvoVar* var, int bytes_per_sample, void** image_out, int32_t* size_out)
+{
+    if (bytes_per_sample != 1 && bytes_per_sample != 2)
+        return 0;
+    if (!var)
+        return 0;
+    MemStream ms;
+    ms.base = static_cast<const unsigned char*>(var->data);
+    ms.length = storageBytes(var);
+    ms.pos = 0;
+    OggVorbis_File vf;
+    if (ov_open_callbacks(&ms, &vf, nullptr, 0, g_memCallbacks) < 0)
+        return 0;
+    // The memory stream lives on this frame; ov_clear is done with it before
+    // the return.
+    return decodeToWave(&vf, true, bytes_per_sample, image_out, size_out);
+}

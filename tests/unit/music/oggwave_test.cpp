@@ -1,0 +1,383 @@
+// The Ogg Vorbis to WAVE converters against streams encoded at build time
+// and the raw PCM that the reference decoder (oggdec) made of them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "music/oggwave.h"
+
+namespace {
+
+typedef std::vector<unsigned char> Bytes;
+
+std::string fixture(const std::string& name)
+{
+    return std::string(TOLVO_OGG_FIXTURES) + "/" + name;
+}
+
+Bytes readFile(const std::string& path)
+{
+    Bytes b;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        ADD_FAILURE() << "cannot open " << path;
+        return b;
+    }
+    unsigned char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        b.insert(b.end(), buf, buf + n);
+    std::fclose(f);
+    return b;
+}
+
+uint32_t le16(const Bytes& b, size_t at) { return b[at] | (b[at + 1] << 8); }
+uint32_t le32(const Bytes& b, size_t at) { return le16(b, at) | (le16(b, at + 2) << 16); }
+std::string tag(const Bytes& b, size_t at) { return std::string(b.begin() + at, b.begin() + at + 4); }
+
+// A host variable whose storage holds `bytes` followed by `extra` filler
+// bytes, rounded up to whole words as the host does.
+struct HostVar {
+    std::vector<uint32_t> words;
+    TolvoVar rec{};
+
+    explicit HostVar(const Bytes& bytes, size_t extra = 0, unsigned char filler = 0)
+    {
+        const size_t total = bytes.size() + extra;
+        words.assign((total + 3) / 4, 0);
+        unsigned char* p = reinterpret_cast<unsigned char*>(words.data());
+        if (!bytes.empty())
+            std::memcpy(p, bytes.data(), bytes.size());
+        std::memset(p + bytes.size(), filler, words.size() * 4 - bytes.size());
+        rec.word_count = static_cast<int32_t>(words.size());
+        rec.data = words.data();
+    }
+};
+
+// What a converter made: its result and, on success, the image's bytes.
+struct Outcome {
+    int rc = -1;
+    void* image = nullptr;
+    int32_t size = -7;
+    Bytes bytes;
+};
+
+void* const kUntouched = reinterpret_cast<void*>(static_cast<uintptr_t>(0x5eed));
+
+Outcome finish(int rc, void* image, int32_t size)
+{
+    Outcome o;
+    o.rc = rc;
+    o.image = image;
+    o.size = size;
+    if (rc == 1 && image && size >= WAVE_HEADER_BYTES)
+        o.bytes.assign(static_cast<unsigned char*>(image), static_cast<unsigned char*>(image) + size);
+    if (image && image != kUntouched)
+        std::free(image);
+    return o;
+}
+
+Outcome fromFile(const std::string& name, int bps = 2)
+{
+    void* image = kUntouched;
+    int32_t size = -7;
+    const int rc = oggFileToWave(fixture(name).c_str(), bps, &image, &size);
+    return finish(rc, image, size);
+}
+
+Outcome fromVar(const TolvoVar& var, int bps = 2)
+{
+    void* image = kUntouched;
+    int32_t size = -7;
+    const int rc = oggMemToWave(&var, bps, &image, &size);
+    return finish(rc, image, size);
+}
+
+Outcome fromMemory(const std::string& name, int bps = 2)
+{
+    HostVar var(readFile(fixture(name)));
+    return fromVar(var.rec, bps);
+}
+
+Bytes samplesOf(const Outcome& o)
+{
+    return o.bytes.size() < 46 ? Bytes() : Bytes(o.bytes.begin() + 46, o.bytes.end());
+}
+
+void expectHeader(const Outcome& o, uint32_t channels, uint32_t rate, uint32_t bps, uint32_t dataBytes)
+{
+    ASSERT_EQ(o.rc, 1);
+    ASSERT_EQ(o.size, static_cast<int32_t>(46 + dataBytes));
+    ASSERT_EQ(o.bytes.size(), 46 + dataBytes);
+    const Bytes& h = o.bytes;
+    EXPECT_EQ(tag(h, 0), "RIFF");
+    EXPECT_EQ(le32(h, 4), dataBytes + 38);
+    EXPECT_EQ(tag(h, 8), "WAVE");
+    EXPECT_EQ(tag(h, 12), "fmt ");
+    EXPECT_EQ(le32(h, 16), 18u);
+    EXPECT_EQ(le16(h, 20), 1u);
+    EXPECT_EQ(le16(h, 22), channels);
+    EXPECT_EQ(le32(h, 24), rate);
+    EXPECT_EQ(le32(h, 28), rate * channels * bps);
+    EXPECT_EQ(le16(h, 32), channels * bps);
+    EXPECT_EQ(le16(h, 34), bps * 8);
+    EXPECT_EQ(le16(h, 36), 0u);
+    EXPECT_EQ(tag(h, 38), "data");
+    EXPECT_EQ(le32(h, 42), dataBytes);
+}
+
+struct Format {
+    const char* name;
+    uint32_t channels;
+    uint32_t rate;
+};
+
+void PrintTo(const Format& f, std::ostream* os) { *os << f.name; }
+
+class EveryFormat : public testing::TestWithParam<Format> {};
+
+// Both converters, 16-bit: the header describes the stream and the samples
+// are oggdec's, byte for byte, in the decoder's channel order.
+TEST_P(EveryFormat, HeaderAndSamplesMatchTheReferenceDecoder)
+{
+    const Format f = GetParam();
+    const std::string base = f.name;
+    const Bytes reference = readFile(fixture(base + ".raw"));
+    ASSERT_FALSE(reference.empty());
+
+    const Outcome file = fromFile(base + ".ogg");
+    expectHeader(file, f.channels, f.rate, 2, static_cast<uint32_t>(reference.size()));
+    EXPECT_TRUE(samplesOf(file) == reference) << "file conversion differs from oggdec";
+
+    const Outcome mem = fromMemory(base + ".ogg");
+    EXPECT_EQ(mem.rc, 1);
+    EXPECT_TRUE(mem.bytes == file.bytes) << "memory conversion differs from file conversion";
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, EveryFormat,
+                         testing::Values(Format{"mono8000", 1, 8000}, Format{"stereo8000", 2, 8000},
+                                         Format{"mono22050", 1, 22050}, Format{"stereo22050", 2, 22050},
+                                         Format{"mono44100", 1, 44100}, Format{"stereo44100", 2, 44100},
+                                         Format{"mono48000", 1, 48000}, Format{"stereo48000", 2, 48000},
+                                         Format{"six48000", 6, 48000}),
+                         [](const testing::TestParamInfo<Format>& i) { return std::string(i.param.name); });
+
+TEST(OggToWave, EightBitSamplesAreUnsignedAsWaveWantsThem)
+{
+    for (const char* name : {"mono8000", "stereo22050"}) {
+        const Bytes reference = readFile(fixture(std::string(name) + ".u8"));
+        const uint32_t ch = name[0] == 'm' ? 1 : 2;
+        const uint32_t rate = ch == 1 ? 8000 : 22050;
+        const Outcome file = fromFile(std::string(name) + ".ogg", 1);
+        expectHeader(file, ch, rate, 1, static_cast<uint32_t>(reference.size()));
+        EXPECT_TRUE(samplesOf(file) == reference) << name;
+        const Outcome mem = fromMemory(std::string(name) + ".ogg", 1);
+        EXPECT_TRUE(mem.bytes == file.bytes) << name;
+    }
+}
+
+TEST(OggToWave, StreamOfNoSamplesIsTheBareHeader)
+{
+    for (const Outcome& o : {fromFile("empty.ogg"), fromMemory("empty.ogg")}) {
+        expectHeader(o, 2, 44100, 2, 0);
+        EXPECT_EQ(o.size, 46);
+    }
+}
+
+TEST(OggToWave, OtherSampleSizesFailBeforeAnythingIsTouched)
+{
+    HostVar var(readFile(fixture("mono8000.ogg")));
+    for (int bps : {0, 3, 4, -1, 16}) {
+        const Outcome file = fromFile("mono8000.ogg", bps);
+        EXPECT_EQ(file.rc, 0);
+        EXPECT_EQ(file.image, kUntouched);
+        EXPECT_EQ(file.size, -7);
+        const Outcome mem = fromVar(var.rec, bps);
+        EXPECT_EQ(mem.rc, 0);
+        EXPECT_EQ(mem.image, kUntouched);
+        EXPECT_EQ(mem.size, -7);
+    }
+}
+
+TEST(OggToWave, WhatIsNotOggVorbisFailsWithoutAllocating)
+{
+    for (const Outcome& o : {fromFile("notogg.bin"), fromMemory("notogg.bin"), fromFile("no such file.ogg")}) {
+        EXPECT_EQ(o.rc, 0);
+        EXPECT_EQ(o.image, kUntouched);
+        EXPECT_EQ(o.size, -7);
+    }
+    void* image = kUntouched;
+    int32_t size = -7;
+    EXPECT_EQ(oggFileToWave(nullptr, 2, &image, &size), 0);
+    EXPECT_EQ(oggMemToWave(nullptr, 2, &image, &size), 0);
+    EXPECT_EQ(image, kUntouched);
+}
+
+// A variable of no storage is an empty stream, never a read through its
+// pointer.
+TEST(OggToWave, EmptyOrMissingStorageIsAnEmptyStream)
+{
+    HostVar var(readFile(fixture("mono8000.ogg")));
+    for (int32_t words : {0, -1, INT32_MIN}) {
+        TolvoVar rec = var.rec;
+        rec.word_count = words;
+        const Outcome o = fromVar(rec);
+        EXPECT_EQ(o.rc, 0) << words;
+        EXPECT_EQ(o.image, kUntouched) << words;
+    }
+    TolvoVar rec = var.rec;
+    rec.data = nullptr;
+    const Outcome o = fromVar(rec);
+    EXPECT_EQ(o.rc, 0);
+    EXPECT_EQ(o.image, kUntouched);
+}
+
+// The host rounds a byte count up to whole words: up to 3 more bytes, of any
+// value, reach the decoder as trailing data and change nothing.
+TEST(OggToWave, TrailingBytesOfTheLastWordChangeNothing)
+{
+    const Bytes ogg = readFile(fixture("stereo44100.ogg"));
+    const Outcome file = fromFile("stereo44100.ogg");
+    ASSERT_EQ(file.rc, 1);
+    for (size_t extra = 0; extra <= 3; ++extra) {
+        for (unsigned char filler : {0x00, 0xff, 0x4f}) {
+            HostVar var(ogg, extra, filler);
+            const Outcome mem = fromVar(var.rec);
+            EXPECT_EQ(mem.rc, 1) << extra << " " << int(filler);
+            EXPECT_TRUE(mem.bytes == file.bytes) << extra << " " << int(filler);
+        }
+    }
+}
+
+// A page in the middle fails its checksum. From a file the conversion fails
+// and the image pointer is left null; from memory the image ends at the
+// samples decoded before the damage.
+TEST(OggToWave, DamageInMidStream)
+{
+    const Outcome file = fromFile("damaged.ogg");
+    EXPECT_EQ(file.rc, 0);
+    EXPECT_EQ(file.image, nullptr);
+    EXPECT_EQ(file.size, -7);
+
+    const Bytes intact = readFile(fixture("intact.raw"));
+    const Outcome mem = fromMemory("damaged.ogg");
+    ASSERT_EQ(mem.rc, 1);
+    const Bytes got = samplesOf(mem);
+    expectHeader(mem, 2, 44100, 2, static_cast<uint32_t>(got.size()));
+    EXPECT_GT(got.size(), intact.size() / 4);
+    EXPECT_LT(got.size(), intact.size());
+    EXPECT_EQ(got.size() % 4, 0u);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), intact.begin())) << "not the undamaged stream's start";
+}
+
+// A stream cut off in the middle of a page (a download cut short) is not
+// damaged: both converters keep everything up to the last whole page.
+TEST(OggToWave, StreamCutShort)
+{
+    const Bytes intact = readFile(fixture("intact.raw"));
+    const Outcome file = fromFile("truncated.ogg");
+    ASSERT_EQ(file.rc, 1);
+    const Bytes got = samplesOf(file);
+    expectHeader(file, 2, 44100, 2, static_cast<uint32_t>(got.size()));
+    EXPECT_GT(got.size(), intact.size() / 3);
+    EXPECT_LT(got.size(), intact.size());
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), intact.begin()));
+    EXPECT_TRUE(fromMemory("truncated.ogg").bytes == file.bytes);
+}
+
+// Links with serial numbers of their own and one format: the decoder goes
+// from one into the next, and the image holds both, as oggdec decodes them.
+TEST(Chains, LinksOfOneFormatFollowEachOther)
+{
+    const Bytes both = readFile(fixture("chained.raw"));
+    ASSERT_GT(both.size(), readFile(fixture("chain_a.raw")).size());
+    for (const Outcome& o : {fromFile("chained.ogg"), fromMemory("chained.ogg")}) {
+        expectHeader(o, 2, 44100, 2, static_cast<uint32_t>(both.size()));
+        EXPECT_TRUE(samplesOf(o) == both);
+    }
+}
+
+// Two files of the same serial number one after the other: the decoder
+// reports a hole at the join. The file conversion fails there; the memory
+// conversion keeps the first link.
+TEST(Chains, HoleAtTheJoinOfLinksSharingASerialNumber)
+{
+    const Outcome file = fromFile("samechain.ogg");
+    EXPECT_EQ(file.rc, 0);
+    EXPECT_EQ(file.image, nullptr);
+
+    const Bytes first = readFile(fixture("chain_a.raw"));
+    const Outcome mem = fromMemory("samechain.ogg");
+    expectHeader(mem, 2, 44100, 2, static_cast<uint32_t>(first.size()));
+    EXPECT_TRUE(samplesOf(mem) == first);
+}
+
+// A second link of another format cannot share the first one's header: the
+// image ends with the first link (oggdec stops there too), from both.
+TEST(Chains, LinkOfAnotherFormatEndsTheImage)
+{
+    const Bytes first = readFile(fixture("mix_a.raw"));
+    for (const Outcome& o : {fromFile("mixchain.ogg"), fromMemory("mixchain.ogg")}) {
+        expectHeader(o, 1, 22050, 2, static_cast<uint32_t>(first.size()));
+        EXPECT_TRUE(samplesOf(o) == first);
+    }
+}
+
+// The last page claims 2^40 samples: the image could not be addressed with a
+// 32-bit size, so nothing is allocated.
+TEST(OggToWave, StreamPromisingMoreThanTwoGigabytesFailsWithoutAllocating)
+{
+    for (const Outcome& o : {fromFile("huge.ogg"), fromMemory("huge.ogg")}) {
+        EXPECT_EQ(o.rc, 0);
+        EXPECT_EQ(o.image, kUntouched);
+        EXPECT_EQ(o.size, -7);
+    }
+}
+
+// Every sample count at the common rates: the estimate from the duration is
+// the exact byte count or one byte more, never less.
+TEST(Capacity, NeverBelowTheExactByteCount)
+{
+    for (long rate : {8000L, 11025L, 22050L, 32000L, 44100L, 48000L, 96000L}) {
+        for (int ch : {1, 2, 6}) {
+            for (int bps : {1, 2}) {
+                for (int64_t n = 0; n < 400000; n += 13) {
+                    const double seconds = double(n) / double(rate);
+                    int32_t cap = -1;
+                    ASSERT_EQ(oggCapacity(seconds, ch, rate, bps, &cap), 1);
+                    const int64_t exact = n * ch * bps;
+                    ASSERT_TRUE(cap == exact || cap == exact + 1) << n << " at " << rate << " x" << ch;
+                }
+            }
+        }
+    }
+}
+
+TEST(Capacity, UnknownNegativeOrOversizedDurationsFail)
+{
+    int32_t cap = 77;
+    EXPECT_EQ(oggCapacity(-131.0, 2, 44100, 2, &cap), 0); // the library's "cannot tell"
+    EXPECT_EQ(oggCapacity(-1e-9, 2, 44100, 2, &cap), 0);
+    EXPECT_EQ(oggCapacity(std::nan(""), 2, 44100, 2, &cap), 0);
+    EXPECT_EQ(oggCapacity(std::numeric_limits<double>::infinity(), 2, 44100, 2, &cap), 0);
+    EXPECT_EQ(cap, 77);
+
+    // The largest image has a size of 2^31 - 1.
+    EXPECT_EQ(oggCapacity(double(WAVE_MAX_CAPACITY), 1, 1, 1, &cap), 1);
+    EXPECT_EQ(cap, 2147483647 - 46);
+    EXPECT_EQ(oggCapacity(double(WAVE_MAX_CAPACITY) + 1, 1, 1, 1, &cap), 0);
+    EXPECT_EQ(oggCapacity(1e7, 2, 48000, 2, &cap), 0);
+
+    // 255 channels at the highest rate a header can carry: the frame rate
+    // does not wrap around in 32 bits.
+    EXPECT_EQ(oggCapacity(1e-9, 255, 2147483647L, 2, &cap), 1);
+    EXPECT_EQ(cap, static_cast<int32_t>(std::ceil(1e-9 * (255.0 * 2147483647.0) * 2)));
+}
+
+} // namespace
