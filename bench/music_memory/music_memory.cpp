@@ -1,7 +1,8 @@
 // music-memory: loads the same music 1000 times into one slot through the
 // plug-in's own commands on the real DirectMusic and prints the process's
-// private bytes after 10 and after 1000 loads, and the growth in images.
-// Kept blocks would cost one image per load; the slots keep at most two.
+// private bytes after 10 and after 1000 loads, and the growth in images
+// (kept blocks would cost one image per load; the slots keep at most two).
+// The Ogg Vorbis rows decode two seconds of stereo at every load.
 #include <windows.h>
 #include <psapi.h>
 
@@ -109,6 +110,17 @@ int main()
     std::fclose(f);
     Var waveVar(wave);
     Var midiVar(midiFile());
+    const std::string oggPath = std::string(TOLVO_OGG_FIXTURES) + "/intact.ogg";
+    std::vector<unsigned char> ogg;
+    if (FILE* o = std::fopen(oggPath.c_str(), "rb")) {
+        unsigned char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, o)) > 0)
+            ogg.insert(ogg.end(), buf, buf + n);
+        std::fclose(o);
+    }
+    Var oggVar(ogg);
+    const size_t oggImage = 46 + 352800; // what it decodes to
 
     std::printf("%-34s %9s %12s %12s %10s %9s\n", "1000 loads into slot 0", "image", "private@10", "private@1000",
                 "growth", "images");
@@ -120,6 +132,12 @@ int main()
     row("MIDI from a variable", midiVar.words.size() * 4, [&] { return tovmusicload2(&midiVar.rec, 0, 0, 0); });
     // A file load hands the loader no block: the image column is the file.
     row("WAVE file", wave.size(), [&] { return tovmusicload(0, wavePath.c_str(), 0, 0); });
+    row("Ogg Vorbis from a variable", oggImage, [&] { return tovmusicload2(&oggVar.rec, 0, 0, 0); });
+    row("Ogg Vorbis from a variable, played", oggImage, [&] {
+        const int r = tovmusicload2(&oggVar.rec, 0, 0, 0);
+        return r ? r : tovmusicplay(0, -1, 0, 0);
+    });
+    row("Ogg Vorbis file", oggImage, [&] { return tovmusicload(0, oggPath.c_str(), 0, 0); });
 
     tovmusicstop(-1, 0, 0, 0);
     releaseDMusic();

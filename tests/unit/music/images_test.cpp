@@ -45,6 +45,25 @@ TEST_F(Images, AThousandLoadsIntoOneSlotKeepAtMostTwoBlocks)
     EXPECT_EQ(g_pWaveImage, nullptr);
 }
 
+TEST_F(Images, AThousandLoadsOfTheSameOggImageKeepAtMostTwoBlocks)
+{
+    HostVar ogg(readFile(oggFixture("intact.ogg")));
+    ASSERT_GT(ogg.rec.word_count, 0);
+    const size_t image = 46 + 352800; // the decoder may ask for a byte more
+    const int before = liveBlocks(image);
+    int most = 0;
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(tovmusicload2(&ogg.rec, 0, 0, 0), 0);
+        most = std::max(most, liveBlocks(image) - before);
+    }
+    std::printf("Ogg image blocks alive after 1000 loads: %d (most at any time: %d)\n", liveBlocks(image) - before,
+                most);
+    EXPECT_LE(most, 2);
+    EXPECT_EQ(liveBlocks(image) - before, 1);
+    releaseDMusic();
+    EXPECT_EQ(liveBlocks(image) - before, 0);
+}
+
 TEST_F(Images, ASegmentReplacedWhilePlayingKeepsItsBlockUntilItIsSilent)
 {
     ASSERT_EQ(tovmusicload2(&wave.rec, 0, 0, 0), 0);

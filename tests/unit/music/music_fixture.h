@@ -8,6 +8,7 @@
 #include <malloc.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -57,6 +58,25 @@ inline std::vector<unsigned char> midiFile()
         0, 0xFF, 0x2F, 0,                                                             // end of track
     };
     return std::vector<unsigned char>(bytes, bytes + sizeof bytes);
+}
+
+// An Ogg Vorbis stream that tests/fixtures/ogg made at build time.
+inline std::string oggFixture(const char* name)
+{
+    return std::string(TOLVO_OGG_FIXTURES) + "/" + name;
+}
+
+inline std::vector<unsigned char> readFile(const std::string& path)
+{
+    std::vector<unsigned char> bytes;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        unsigned char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+            bytes.insert(bytes.end(), buf, buf + n);
+        std::fclose(f);
+    }
+    return bytes;
 }
 
 // A host variable over words of its own: word_count words of storage that

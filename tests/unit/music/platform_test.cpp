@@ -104,6 +104,20 @@ TEST_F(Platform, ALoadedSegmentIsHeldByItsSlotAlone)
     EXPECT_NE(g_lpSegment[2], g_lpSegment[0]);
 }
 
+TEST_F(Platform, OggVorbisLoadsFromAFileAndFromAVariable)
+{
+    const std::string path = oggFixture("intact.ogg");
+    EXPECT_EQ(tovmusicload(0, path.c_str(), 0, 0), 0);
+    HostVar ogg(readFile(oggFixture("stereo22050.ogg")));
+    EXPECT_EQ(tovmusicload2(&ogg.rec, 1, 0, 0), 0);
+    EXPECT_EQ(tovmusicplay(0, -1, 0, 0), 0);
+    EXPECT_EQ(tovmusicplay2(1, 0, 0, 0), 0);
+    EXPECT_EQ(tovmusicstop(-1, 0, 0, 0), 0);
+    // The first slot's image is the first block, the second the last.
+    EXPECT_NE(g_pSlotImage[0], nullptr);
+    EXPECT_EQ(g_pSlotImage[1], g_pWaveImage);
+}
+
 // The existence test looks in the folder current at the call, whatever the
 // loader's search folder (the one current at the start) holds. (Where the
 // loader looks is its own business: Wine's also tries the current folder.)
@@ -173,6 +187,15 @@ TEST_F(Platform, AThousandLoadsIntoOneSlotStayWithinTwoImages)
                              }),
               2.0);
     EXPECT_EQ(retiredSegmentCount(), 0); // the platform reports nothing as playing
+
+    // Ogg Vorbis: 2 s of stereo decoded into a 352846-byte image each time.
+    HostVar ogg(readFile(oggFixture("intact.ogg")));
+    const std::string path = oggFixture("intact.ogg");
+    EXPECT_LE(growthInImages("Ogg Vorbis from a variable", 46 + 352800,
+                             [&] { return tovmusicload2(&ogg.rec, 0, 0, 0); }),
+              2.0);
+    EXPECT_LE(growthInImages("Ogg Vorbis file", 46 + 352800, [&] { return tovmusicload(0, path.c_str(), 0, 0); }),
+              2.0);
 }
 
 } // namespace

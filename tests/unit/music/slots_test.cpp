@@ -239,6 +239,132 @@ TEST_F(Slots, AFailedMidiMarkingOfMemoryFailsQuietlyAndKeepsTheSegment)
     EXPECT_EQ(g_pSlotImage[0], g_pWaveImage);
 }
 
+// --- Ogg Vorbis ---------------------------------------------------------------
+
+// The WAVE image the loader was handed: 46-byte header, 16-bit samples.
+void expectWaveImage(const FakeLoader::GetObjectCall& call, uint16_t channels)
+{
+    ASSERT_EQ(call.firstBytes.size(), 16u);
+    EXPECT_EQ(std::memcmp(call.firstBytes.data(), "RIFF", 4), 0);
+    EXPECT_EQ(std::memcmp(call.firstBytes.data() + 8, "WAVEfmt ", 8), 0);
+    const unsigned char* image = call.desc.pbMemData;
+    uint32_t riff, fmt, data;
+    uint16_t ch, bits;
+    std::memcpy(&riff, image + 4, 4);
+    std::memcpy(&fmt, image + 16, 4);
+    std::memcpy(&ch, image + 22, 2);
+    std::memcpy(&bits, image + 34, 2);
+    std::memcpy(&data, image + 42, 4);
+    EXPECT_EQ(fmt, 18u);
+    EXPECT_EQ(ch, channels);
+    EXPECT_EQ(bits, 16u);
+    EXPECT_EQ(call.desc.llMemLength, 46 + data);
+    EXPECT_EQ(riff, data + 38);
+    EXPECT_EQ(call.desc.dwValidData, 0x402u);
+    EXPECT_EQ(call.desc.guidClass, CLSID_DirectMusicSegment);
+}
+
+TEST_F(Slots, AnOggFileIsDecodedAndHandedToTheLoaderAsMemory)
+{
+    const std::string path = oggFixture("intact.ogg");
+    existing = {path};
+    EXPECT_EQ(tovmusicload(4, path.c_str(), 0, 0), 0);
+    EXPECT_TRUE(dm.loader->loadFiles.empty());
+    ASSERT_EQ(dm.loader->getObjects.size(), 1u);
+    const auto& call = dm.loader->getObjects[0];
+    expectWaveImage(call, 2);
+    // 2 s of stereo at 44100 Hz, as the reference decoder gives it.
+    EXPECT_EQ(call.desc.llMemLength, 46 + 352800);
+    EXPECT_EQ(call.desc.pbMemData, g_pWaveImage);
+    EXPECT_EQ(g_pSlotImage[4], g_pWaveImage);
+    EXPECT_TRUE(segmentIn(4)->setParams.empty());
+    EXPECT_TRUE(sys.fake().boxes.empty());
+}
+
+TEST_F(Slots, AnOggFileThatDoesNotDecodeShowsItsBoxAndLeavesTheSlot)
+{
+    existing = {"a.mid"};
+    ASSERT_EQ(tovmusicload(4, "a.mid", 0, 0), 0);
+    FakeSegment* kept = segmentIn(4);
+    HostVar wave(waveFile(100));
+    ASSERT_EQ(tovmusicload2(&wave.rec, 1, 0, 0), 0);
+    void* last = g_pWaveImage;
+
+    // Not Ogg Vorbis at all: refused before anything is allocated.
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    const std::string notOgg = std::string(tmp) + "tolvo-not-ogg-" + std::to_string(GetCurrentProcessId()) + ".ogg";
+    const std::vector<unsigned char> junk = readFile(oggFixture("notogg.bin"));
+    FILE* f = std::fopen(notOgg.c_str(), "wb");
+    std::fwrite(junk.data(), 1, junk.size(), f);
+    std::fclose(f);
+    existing = {notOgg, oggFixture("damaged.ogg")};
+    EXPECT_EQ(tovmusicload(4, notOgg.c_str(), 0, 0), -1);
+    DeleteFileA(notOgg.c_str());
+    EXPECT_EQ(g_pWaveImage, last); // still the last block, still slot 1's
+    EXPECT_EQ(segmentIn(4), kept);
+
+    // Damaged in mid-stream: from a file that is a failure, and the block
+    // the decoder had filled is gone.
+    EXPECT_EQ(tovmusicload(4, oggFixture("damaged.ogg").c_str(), 0, 0), -1);
+    EXPECT_EQ(g_pWaveImage, nullptr);
+    EXPECT_EQ(segmentIn(4), kept);
+    EXPECT_EQ(g_pSlotImage[1], last);
+    EXPECT_TRUE(dm.loader->getObjects.size() == 1u); // only slot 1's
+    EXPECT_EQ(boxTexts(), std::vector<std::string>(2, kTextMusicLoadOggDecode));
+}
+
+TEST_F(Slots, ALoaderRefusalOfAnOggImageShowsItsBoxAndFreesTheImage)
+{
+    const std::string path = oggFixture("stereo22050.ogg");
+    existing = {path, "a.mid"};
+    ASSERT_EQ(tovmusicload(4, "a.mid", 0, 0), 0);
+    dm.loader->getObjectResult = DMUS_E_UNSUPPORTED_STREAM;
+    EXPECT_EQ(tovmusicload(4, path.c_str(), 0, 0), -1);
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{kTextMusicLoadOgg});
+    EXPECT_EQ(g_lpSegment[4], nullptr); // the loader was asked: the slot is empty
+    EXPECT_EQ(g_pWaveImage, nullptr);
+    EXPECT_EQ(g_pSlotImage[4], nullptr);
+}
+
+TEST_F(Slots, OggVariablesAreDecodedByTheirFirstThreeBytes)
+{
+    HostVar ogg(readFile(oggFixture("stereo22050.ogg")));
+    ASSERT_GT(ogg.rec.word_count, 100);
+    EXPECT_EQ(tovmusicload2(&ogg.rec, 0, 0, 0), 0);
+    ASSERT_EQ(dm.loader->getObjects.size(), 1u);
+    expectWaveImage(dm.loader->getObjects[0], 2);
+    EXPECT_EQ(dm.loader->getObjects[0].desc.llMemLength, 46 + 47208);
+    EXPECT_EQ(g_pSlotImage[0], g_pWaveImage);
+    EXPECT_TRUE(segmentIn(0)->setParams.empty());
+
+    // Damaged in mid-stream: from memory the image keeps what came before.
+    HostVar damaged(readFile(oggFixture("damaged.ogg")));
+    EXPECT_EQ(tovmusicload2(&damaged.rec, 1, 0, 0), 0);
+    const LONGLONG part = dm.loader->getObjects.back().desc.llMemLength;
+    EXPECT_GT(part, 46);
+    EXPECT_LT(part, 46 + 352800);
+
+    // "Ogg" and then nothing a decoder takes.
+    std::vector<unsigned char> bytes = {'O', 'g', 'g', 'S', 0, 1, 2, 3, 4, 5, 6, 7};
+    HostVar junk(bytes);
+    EXPECT_EQ(tovmusicload2(&junk.rec, 2, 0, 0), -1);
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{kTextMusicLoad2OggDecode});
+    EXPECT_EQ(g_lpSegment[2], nullptr);
+
+    // "ogg" in lower case is no Ogg page: the bytes go to the loader as they are.
+    bytes[0] = 'o';
+    HostVar lower(bytes);
+    EXPECT_EQ(tovmusicload2(&lower.rec, 3, 0, 0), 0);
+    EXPECT_EQ(dm.loader->getObjects.back().firstBytes[0], 'o');
+    EXPECT_EQ(dm.loader->getObjects.back().desc.llMemLength, 12);
+
+    dm.loader->getObjectResult = E_FAIL;
+    EXPECT_EQ(tovmusicload2(&ogg.rec, 0, 0, 0), -1);
+    EXPECT_EQ(boxTexts().back(), kTextMusicLoad2Load);
+    EXPECT_EQ(g_lpSegment[0], nullptr);
+}
+
 // --- tovmusicplay / tovmusicplay2 -------------------------------------------
 
 TEST_F(Slots, AnEmptySlotIsTestedBeforeTheEngine)
