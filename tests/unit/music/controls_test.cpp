@@ -5,7 +5,7 @@
 
 namespace {
 
-class Controls : public MusicTest {
+class MusicControls : public MusicTest {
 protected:
     void SetUp() override
     {
@@ -14,7 +14,7 @@ protected:
     }
 };
 
-TEST_F(Controls, WithoutAnEngineAllSixAnswerMinusNineAndTouchNothing)
+TEST_F(MusicControls, WithoutAnEngineAllSixAnswerMinusNineAndTouchNothing)
 {
     IDirectMusicPerformance8* performance = g_lpPerformance;
     g_lpPerformance = nullptr;
@@ -31,7 +31,7 @@ TEST_F(Controls, WithoutAnEngineAllSixAnswerMinusNineAndTouchNothing)
     EXPECT_TRUE(sys.fake().boxes.empty());
 }
 
-TEST_F(Controls, VolumeIsSetFromArgumentTwoAndReadBack)
+TEST_F(MusicControls, VolumeIsSetFromArgumentTwoAndReadBack)
 {
     dm.performance->setGlobals.clear();
     EXPECT_EQ(tovmusicsetvol(555, -1000, 0, 0), 0);
@@ -55,7 +55,7 @@ TEST_F(Controls, VolumeIsSetFromArgumentTwoAndReadBack)
     EXPECT_EQ(v, 123456);
 }
 
-TEST_F(Controls, FailedVolumeCallsAnswerMinusOneAndLeaveTheResult)
+TEST_F(MusicControls, FailedVolumeCallsAnswerMinusOneAndLeaveTheResult)
 {
     dm.performance->setGlobalParamResult = E_INVALIDARG;
     EXPECT_EQ(tovmusicsetvol(0, -100, 0, 0), -1);
@@ -68,7 +68,7 @@ TEST_F(Controls, FailedVolumeCallsAnswerMinusOneAndLeaveTheResult)
     EXPECT_TRUE(sys.fake().boxes.empty());
 }
 
-TEST_F(Controls, TempoIsGivenInTenthsOfTheFactor)
+TEST_F(MusicControls, TempoIsGivenInTenthsOfTheFactor)
 {
     EXPECT_EQ(tovmusicsettenpo(15, 99, 99, 99), 0);
     const auto& set = dm.performance->setGlobals.back();
@@ -91,7 +91,7 @@ TEST_F(Controls, TempoIsGivenInTenthsOfTheFactor)
 
 // Every tenth reads back as itself, and a factor that is not a whole number
 // of tenths reads as the nearest one.
-TEST_F(Controls, TempoReadsBackAsTheNearestTenth)
+TEST_F(MusicControls, TempoReadsBackAsTheNearestTenth)
 {
     for (int32_t tenths = -100; tenths <= 1000; ++tenths) {
         ASSERT_EQ(tovmusicsettenpo(tenths, 0, 0, 0), 0);
@@ -119,7 +119,7 @@ TEST_F(Controls, TempoReadsBackAsTheNearestTenth)
     EXPECT_EQ(v, 0);
 }
 
-TEST_F(Controls, APositionSetsOneAxisAndAppliesTheWholePosition)
+TEST_F(MusicControls, APositionSetsOneAxisAndAppliesTheWholePosition)
 {
     g_fPosX = g_fPosY = g_fPosZ = 0.0f;
     EXPECT_EQ(tovmusicsetpos(1, 250, 0, 0), 0);
@@ -150,7 +150,7 @@ TEST_F(Controls, APositionSetsOneAxisAndAppliesTheWholePosition)
     EXPECT_EQ(dm.buffer3D->moduleRefs(), 1u);
 }
 
-TEST_F(Controls, AFailedPositionKeepsTheCoordinateForTheNextCall)
+TEST_F(MusicControls, AFailedPositionKeepsTheCoordinateForTheNextCall)
 {
     g_fPosX = g_fPosY = g_fPosZ = 0.0f;
     dm.audioPath->get3DBufferResult = E_NOINTERFACE;
@@ -169,7 +169,7 @@ TEST_F(Controls, AFailedPositionKeepsTheCoordinateForTheNextCall)
     EXPECT_TRUE(sys.fake().boxes.empty());
 }
 
-TEST_F(Controls, EachEffectNumberPutsItsClassAloneOnTheBuffer)
+TEST_F(MusicControls, EachEffectNumberPutsItsClassAloneOnTheBuffer)
 {
     const GUID* classes[] = {
         &GUID_DSFX_STANDARD_CHORUS,     &GUID_DSFX_STANDARD_COMPRESSOR, &GUID_DSFX_STANDARD_DISTORTION,
@@ -207,7 +207,7 @@ TEST_F(Controls, EachEffectNumberPutsItsClassAloneOnTheBuffer)
     EXPECT_TRUE(sys.fake().boxes.empty());
 }
 
-TEST_F(Controls, EffectZeroRemovesEveryEffectAndOthersChangeNothing)
+TEST_F(MusicControls, EffectZeroRemovesEveryEffectAndOthersChangeNothing)
 {
     EXPECT_EQ(tovmusicfx(0, 0, 0, 0), 0);
     ASSERT_EQ(dm.dsBuffer->setFXs.size(), 1u);
@@ -223,14 +223,14 @@ TEST_F(Controls, EffectZeroRemovesEveryEffectAndOthersChangeNothing)
     EXPECT_EQ(dm.audioPath->activations, (std::vector<BOOL>{FALSE, TRUE, FALSE, TRUE, FALSE, TRUE, FALSE, TRUE}));
 }
 
-TEST_F(Controls, ARefusedEffectStillAnswersZero)
+TEST_F(MusicControls, ARefusedEffectStillAnswersZero)
 {
     dm.dsBuffer->setFXResult = DSERR_FXUNAVAILABLE;
     EXPECT_EQ(tovmusicfx(5, 0, 0, 0), 0);
     EXPECT_EQ(dm.audioPath->activations.back(), TRUE);
 }
 
-TEST_F(Controls, WithoutTheBufferTheEffectBoxAppearsWhateverTheVerboseFlag)
+TEST_F(MusicControls, WithoutTheBufferTheEffectBoxAppearsWhateverTheVerboseFlag)
 {
     dm.audioPath->getDSBufferResult = E_NOINTERFACE;
     g_nVerbose = 0;
@@ -243,7 +243,7 @@ TEST_F(Controls, WithoutTheBufferTheEffectBoxAppearsWhateverTheVerboseFlag)
     EXPECT_EQ(g_lpDSBuffer, nullptr);
 }
 
-TEST_F(Controls, WithoutAnAudioPathPositionAndEffectsFail)
+TEST_F(MusicControls, WithoutAnAudioPathPositionAndEffectsFail)
 {
     releaseDMusic();
     dm.performance->createAudioPathResult = E_FAIL;

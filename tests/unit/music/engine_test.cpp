@@ -26,9 +26,9 @@ int32_t asInt(const unsigned char* v)
     return i;
 }
 
-using Engine = MusicTest;
+using MusicEngine = MusicTest;
 
-TEST_F(Engine, StartsPerformanceLoaderAndThe3DPathWithTheirExactArguments)
+TEST_F(MusicEngine, StartsPerformanceLoaderAndThe3DPathWithTheirExactArguments)
 {
     EXPECT_EQ(initDMusic(), 1);
     EXPECT_TRUE(sys.fake().boxes.empty());
@@ -96,7 +96,7 @@ TEST_F(Engine, StartsPerformanceLoaderAndThe3DPathWithTheirExactArguments)
     EXPECT_EQ(dm.audioPath->moduleRefs(), 1u);
 }
 
-TEST_F(Engine, TheCurrentDirectoryIsReadIntoTwoHundredSixtyCharacters)
+TEST_F(MusicEngine, TheCurrentDirectoryIsReadIntoTwoHundredSixtyCharacters)
 {
     DWORD asked = 0;
     sys.fake().getCurrentDirectoryA = [&](DWORD n, LPSTR buf) -> DWORD {
@@ -114,7 +114,7 @@ TEST_F(Engine, TheCurrentDirectoryIsReadIntoTwoHundredSixtyCharacters)
 
 // What each failing step leaves: its box (whatever the verbose flag says),
 // the result, what exists and whether the music commands find an engine.
-TEST_F(Engine, EachFailingStepShowsItsBoxAndLeavesWhatWasMade)
+TEST_F(MusicEngine, EachFailingStepShowsItsBoxAndLeavesWhatWasMade)
 {
     struct Row {
         const char* step;
@@ -173,7 +173,7 @@ TEST_F(Engine, EachFailingStepShowsItsBoxAndLeavesWhatWasMade)
     }
 }
 
-TEST_F(Engine, TeardownStopsReleasesInOrderAndClosesDown)
+TEST_F(MusicEngine, TeardownStopsReleasesInOrderAndClosesDown)
 {
     start();
     existing = {"a.mid", "b.wav"};
@@ -218,14 +218,14 @@ TEST_F(Engine, TeardownStopsReleasesInOrderAndClosesDown)
     EXPECT_TRUE(dm.calls.empty());
 }
 
-TEST_F(Engine, TeardownWithoutAStartTouchesNothing)
+TEST_F(MusicEngine, TeardownWithoutAStartTouchesNothing)
 {
     EXPECT_EQ(releaseDMusic(), 1);
     EXPECT_TRUE(dm.calls.empty());
     EXPECT_TRUE(dm.creates.empty());
 }
 
-TEST_F(Engine, AStartedEngineReadsNormalTempoAndFullVolume)
+TEST_F(MusicEngine, AStartedEngineReadsNormalTempoAndFullVolume)
 {
     start();
     int32_t v = 77;
@@ -236,7 +236,7 @@ TEST_F(Engine, AStartedEngineReadsNormalTempoAndFullVolume)
 }
 
 // tovinit and tovbye with the real engine table.
-TEST_F(Engine, AMaskWithoutMusicLeavesEveryMusicCommandWithoutAnEngine)
+TEST_F(MusicEngine, AMaskWithoutMusicLeavesEveryMusicCommandWithoutAnEngine)
 {
     TolvoWindowInfo info{};
     ASSERT_EQ(tovinit(&info, 5, 0, 0), 0); // input and movie
@@ -264,7 +264,7 @@ TEST_F(Engine, AMaskWithoutMusicLeavesEveryMusicCommandWithoutAnEngine)
     EXPECT_TRUE(callsOf("Performance.").empty());
 }
 
-TEST_F(Engine, TovinitStartsMusicAndTovbyeReleasesIt)
+TEST_F(MusicEngine, TovinitStartsMusicAndTovbyeReleasesIt)
 {
     TolvoWindowInfo info{};
     ASSERT_EQ(tovinit(&info, 2, 0, 0), 0);
@@ -283,7 +283,7 @@ TEST_F(Engine, TovinitStartsMusicAndTovbyeReleasesIt)
     EXPECT_FALSE(musicEngineUp());
 }
 
-TEST_F(Engine, NoObjectDescriptionFieldIsLeftUnset)
+TEST_F(MusicEngine, NoObjectDescriptionFieldIsLeftUnset)
 {
     // The memory description is zero but for its five fields.
     start();

@@ -11,7 +11,7 @@ namespace {
 const uint32_t kFrames = 6000;
 const size_t kImageBytes = 44 + 2 * kFrames;
 
-class Images : public MusicTest {
+class MusicImages : public MusicTest {
 protected:
     void SetUp() override
     {
@@ -25,7 +25,7 @@ protected:
     int baseline = 0;
 };
 
-TEST_F(Images, AThousandLoadsIntoOneSlotKeepAtMostTwoBlocks)
+TEST_F(MusicImages, AThousandLoadsIntoOneSlotKeepAtMostTwoBlocks)
 {
     int most = 0;
     for (int i = 0; i < 1000; ++i) {
@@ -45,7 +45,7 @@ TEST_F(Images, AThousandLoadsIntoOneSlotKeepAtMostTwoBlocks)
     EXPECT_EQ(g_pWaveImage, nullptr);
 }
 
-TEST_F(Images, AThousandLoadsOfTheSameOggImageKeepAtMostTwoBlocks)
+TEST_F(MusicImages, AThousandLoadsOfTheSameOggImageKeepAtMostTwoBlocks)
 {
     HostVar ogg(readFile(oggFixture("intact.ogg")));
     ASSERT_GT(ogg.rec.word_count, 0);
@@ -64,7 +64,7 @@ TEST_F(Images, AThousandLoadsOfTheSameOggImageKeepAtMostTwoBlocks)
     EXPECT_EQ(liveBlocks(image) - before, 0);
 }
 
-TEST_F(Images, ASegmentReplacedWhilePlayingKeepsItsBlockUntilItIsSilent)
+TEST_F(MusicImages, ASegmentReplacedWhilePlayingKeepsItsBlockUntilItIsSilent)
 {
     ASSERT_EQ(tovmusicload2(&wave.rec, 0, 0, 0), 0);
     void* first = g_pSlotImage[0];
@@ -89,7 +89,7 @@ TEST_F(Images, ASegmentReplacedWhilePlayingKeepsItsBlockUntilItIsSilent)
     EXPECT_EQ(images(), 1);
 }
 
-TEST_F(Images, ASegmentThatEndsOnItsOwnIsFoundByTheNextMusicCommand)
+TEST_F(MusicImages, ASegmentThatEndsOnItsOwnIsFoundByTheNextMusicCommand)
 {
     ASSERT_EQ(tovmusicload2(&wave.rec, 0, 0, 0), 0);
     ASSERT_EQ(tovmusicplay(0, 0, 0, 0), 0);
@@ -104,7 +104,7 @@ TEST_F(Images, ASegmentThatEndsOnItsOwnIsFoundByTheNextMusicCommand)
 
 // A segment queued on a boundary that has not come yet is not "playing" to
 // the performance, but the performance holds it: it is kept.
-TEST_F(Images, ASegmentThePerformanceStillHoldsIsKept)
+TEST_F(MusicImages, ASegmentThePerformanceStillHoldsIsKept)
 {
     ASSERT_EQ(tovmusicload2(&wave.rec, 0, 0, 0), 0);
     ASSERT_EQ(tovmusicplay(0, 0, 0, 0), 0);
@@ -125,7 +125,7 @@ TEST_F(Images, ASegmentThePerformanceStillHoldsIsKept)
     EXPECT_EQ(images(), 1);
 }
 
-TEST_F(Images, EndlessMusicLoadedAgainAndAgainKeepsWhatSoundsThenLetsGo)
+TEST_F(MusicImages, EndlessMusicLoadedAgainAndAgainKeepsWhatSoundsThenLetsGo)
 {
     for (int i = 0; i < 20; ++i) {
         ASSERT_EQ(tovmusicload2(&wave.rec, 0, 0, 0), 0);
@@ -141,7 +141,7 @@ TEST_F(Images, EndlessMusicLoadedAgainAndAgainKeepsWhatSoundsThenLetsGo)
         EXPECT_EQ(s->moduleRefs(), 0u);
 }
 
-TEST_F(Images, AFileLoadFreesTheSlotsSilentBlockAndClearsThePointer)
+TEST_F(MusicImages, AFileLoadFreesTheSlotsSilentBlockAndClearsThePointer)
 {
     ASSERT_EQ(tovmusicload2(&wave.rec, 0, 0, 0), 0);
     ASSERT_EQ(images(), 1);
@@ -152,7 +152,7 @@ TEST_F(Images, AFileLoadFreesTheSlotsSilentBlockAndClearsThePointer)
     EXPECT_EQ(g_pSlotImage[0], nullptr);
 }
 
-TEST_F(Images, OtherSlotsKeepTheirBlocks)
+TEST_F(MusicImages, OtherSlotsKeepTheirBlocks)
 {
     for (int slot = 0; slot < 5; ++slot)
         ASSERT_EQ(tovmusicload2(&wave.rec, slot, 0, 0), 0);
@@ -167,11 +167,11 @@ TEST_F(Images, OtherSlotsKeepTheirBlocks)
 
 // `test` writes its own block into g_pWaveImage. It frees only an earlier
 // block of its own, music frees only its own, and tovbye the one left.
-class ImagesAndTest : public Images {
+class MusicImagesAndTest : public MusicImages {
 protected:
     void SetUp() override
     {
-        Images::SetUp();
+        MusicImages::SetUp();
         char tmp[MAX_PATH];
         GetTempPathA(MAX_PATH, tmp);
         GetCurrentDirectoryA(MAX_PATH, saved);
@@ -181,12 +181,12 @@ protected:
     {
         DeleteFileA("test.dat");
         SetCurrentDirectoryA(saved);
-        Images::TearDown();
+        MusicImages::TearDown();
     }
     char saved[MAX_PATH];
 };
 
-TEST_F(ImagesAndTest, TestAndTheLoadersShareThePointerWithoutFreeingEachOthersBlocks)
+TEST_F(MusicImagesAndTest, TestAndTheLoadersShareThePointerWithoutFreeingEachOthersBlocks)
 {
     ASSERT_EQ(tovmusicload2(&wave.rec, 0, 0, 0), 0);
     void* music = g_pWaveImage;
@@ -213,7 +213,7 @@ TEST_F(ImagesAndTest, TestAndTheLoadersShareThePointerWithoutFreeingEachOthersBl
     EXPECT_TRUE(HeapValidate(reinterpret_cast<HANDLE>(_get_heap_handle()), 0, nullptr));
 }
 
-TEST_F(ImagesAndTest, TovbyeAfterAMusicLoadFreesTheLastBlockOnce)
+TEST_F(MusicImagesAndTest, TovbyeAfterAMusicLoadFreesTheLastBlockOnce)
 {
     ASSERT_EQ(tovmusicload2(&wave.rec, 0, 0, 0), 0);
     ASSERT_EQ(tovmusicload2(&wave.rec, 1, 0, 0), 0);

@@ -33,7 +33,7 @@ size_t privateBytes()
     return pm.PrivateUsage ? pm.PrivateUsage : pm.PagefileUsage; // the same figure
 }
 
-class Platform : public ::testing::Test {
+class MusicPlatform : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -75,7 +75,7 @@ protected:
     std::vector<std::string> boxes;
 };
 
-TEST_F(Platform, TheEngineStartsWithItsAudioPathNormalTempoAndFullVolume)
+TEST_F(MusicPlatform, TheEngineStartsWithItsAudioPathNormalTempoAndFullVolume)
 {
     EXPECT_NE(g_lpPerformance, nullptr);
     EXPECT_NE(g_lpLoader, nullptr);
@@ -87,7 +87,7 @@ TEST_F(Platform, TheEngineStartsWithItsAudioPathNormalTempoAndFullVolume)
     EXPECT_EQ(v, 0);
 }
 
-TEST_F(Platform, ALoadedSegmentIsHeldByItsSlotAlone)
+TEST_F(MusicPlatform, ALoadedSegmentIsHeldByItsSlotAlone)
 {
     HostVar wave(waveFile(22050));
     HostVar midi(midiFile());
@@ -104,7 +104,7 @@ TEST_F(Platform, ALoadedSegmentIsHeldByItsSlotAlone)
     EXPECT_NE(g_lpSegment[2], g_lpSegment[0]);
 }
 
-TEST_F(Platform, OggVorbisLoadsFromAFileAndFromAVariable)
+TEST_F(MusicPlatform, OggVorbisLoadsFromAFileAndFromAVariable)
 {
     const std::string path = oggFixture("intact.ogg");
     EXPECT_EQ(tovmusicload(0, path.c_str(), 0, 0), 0);
@@ -121,7 +121,7 @@ TEST_F(Platform, OggVorbisLoadsFromAFileAndFromAVariable)
 // The existence test looks in the folder current at the call, whatever the
 // loader's search folder (the one current at the start) holds. (Where the
 // loader looks is its own business: Wine's also tries the current folder.)
-TEST_F(Platform, RelativeNamesAreLoadedFromTheStartUpFolder)
+TEST_F(MusicPlatform, RelativeNamesAreLoadedFromTheStartUpFolder)
 {
     releaseDMusic();
     char saved[MAX_PATH], tmp[MAX_PATH];
@@ -158,7 +158,7 @@ TEST_F(Platform, RelativeNamesAreLoadedFromTheStartUpFolder)
     }
 }
 
-TEST_F(Platform, PositionAndEffectsWorkOnTheReal3DPath)
+TEST_F(MusicPlatform, PositionAndEffectsWorkOnTheReal3DPath)
 {
     EXPECT_EQ(tovmusicsetpos(1, 250, 0, 0), 0);
     EXPECT_NE(g_lp3DBuffer, nullptr);
@@ -175,7 +175,7 @@ TEST_F(Platform, PositionAndEffectsWorkOnTheReal3DPath)
     EXPECT_NE(g_lpDSBuffer, nullptr);
 }
 
-TEST_F(Platform, AThousandLoadsIntoOneSlotStayWithinTwoImages)
+TEST_F(MusicPlatform, AThousandLoadsIntoOneSlotStayWithinTwoImages)
 {
     HostVar wave(waveFile(22050 * 10)); // ten seconds, 441044 bytes
     const size_t image = wave.rec.word_count * 4;

@@ -3,7 +3,7 @@
 
 namespace {
 
-class Slots : public MusicTest {
+class MusicSlots : public MusicTest {
 protected:
     void SetUp() override
     {
@@ -15,7 +15,7 @@ protected:
 
 // --- tovmusicload -----------------------------------------------------------
 
-TEST_F(Slots, LoadTestsTheEngineThenTheSlotThenTheFile)
+TEST_F(MusicSlots, LoadTestsTheEngineThenTheSlotThenTheFile)
 {
     IDirectMusicLoader8* loader = g_lpLoader;
     g_lpLoader = nullptr;
@@ -37,7 +37,7 @@ TEST_F(Slots, LoadTestsTheEngineThenTheSlotThenTheFile)
     EXPECT_NE(g_lpSegment[255], nullptr);
 }
 
-TEST_F(Slots, AMidiFileIsLoadedByNameAndMarkedAsMidi)
+TEST_F(MusicSlots, AMidiFileIsLoadedByNameAndMarkedAsMidi)
 {
     existing = {"music\\tune.mid"};
     EXPECT_EQ(tovmusicload(3, "music\\tune.mid", 0, 0), 0);
@@ -58,7 +58,7 @@ TEST_F(Slots, AMidiFileIsLoadedByNameAndMarkedAsMidi)
     EXPECT_TRUE(dm.loader->getObjects.empty());
 }
 
-TEST_F(Slots, OnlyALowerCaseMidExtensionOfTheLastComponentMarks)
+TEST_F(MusicSlots, OnlyALowerCaseMidExtensionOfTheLastComponentMarks)
 {
     const char* names[] = {"a.MID", "a.Mid", "a.wav", "a.sgt", "noext", "dir.mid\\file", "a.mid.bak", "a.midi"};
     for (const char* name : names) {
@@ -69,7 +69,7 @@ TEST_F(Slots, OnlyALowerCaseMidExtensionOfTheLastComponentMarks)
     EXPECT_EQ(dm.loader->loadFiles.size(), std::size(names));
 }
 
-TEST_F(Slots, AnUpperCaseOggGoesToTheLoaderAsAFile)
+TEST_F(MusicSlots, AnUpperCaseOggGoesToTheLoaderAsAFile)
 {
     existing = {"song.OGG", "song.Ogg"};
     dm.loader->loadObjectFromFileResult = DMUS_E_UNSUPPORTED_STREAM;
@@ -79,7 +79,7 @@ TEST_F(Slots, AnUpperCaseOggGoesToTheLoaderAsAFile)
     EXPECT_EQ(boxTexts(), std::vector<std::string>(2, kTextMusicLoadSegment));
 }
 
-TEST_F(Slots, ALoaderRefusalShowsItsBoxAndEmptiesTheSlot)
+TEST_F(MusicSlots, ALoaderRefusalShowsItsBoxAndEmptiesTheSlot)
 {
     existing = {"a.mid", "b.mid"};
     ASSERT_EQ(tovmusicload(4, "a.mid", 0, 0), 0);
@@ -97,7 +97,7 @@ TEST_F(Slots, ALoaderRefusalShowsItsBoxAndEmptiesTheSlot)
     EXPECT_EQ(sys.fake().boxes.size(), 1u);
 }
 
-TEST_F(Slots, AFailedMidiMarkingFailsQuietlyButKeepsTheSegment)
+TEST_F(MusicSlots, AFailedMidiMarkingFailsQuietlyButKeepsTheSegment)
 {
     existing = {"a.mid"};
     dm.segmentSetParamResult = E_FAIL;
@@ -108,7 +108,7 @@ TEST_F(Slots, AFailedMidiMarkingFailsQuietlyButKeepsTheSegment)
     EXPECT_EQ(tovmusicplay(0, 0, 0, 0), 0); // it is loaded all the same
 }
 
-TEST_F(Slots, ANameTooLongForTwoHundredSixtyWideCharactersIsRefused)
+TEST_F(MusicSlots, ANameTooLongForTwoHundredSixtyWideCharactersIsRefused)
 {
     const std::string longName = std::string(300, 'a') + ".mid";
     existing = {longName, "a.mid"};
@@ -125,7 +125,7 @@ TEST_F(Slots, ANameTooLongForTwoHundredSixtyWideCharactersIsRefused)
     EXPECT_EQ(dm.loader->loadFiles.back().path.size(), 259u);
 }
 
-TEST_F(Slots, LoadingAgainReplacesTheSegmentWhileTheFirstPlaysOn)
+TEST_F(MusicSlots, LoadingAgainReplacesTheSegmentWhileTheFirstPlaysOn)
 {
     existing = {"a.mid", "b.mid"};
     ASSERT_EQ(tovmusicload(3, "a.mid", 0, 0), 0);
@@ -141,7 +141,7 @@ TEST_F(Slots, LoadingAgainReplacesTheSegmentWhileTheFirstPlaysOn)
 
 // --- tovmusicload2 ----------------------------------------------------------
 
-TEST_F(Slots, Load2TestsTheEngineTheSlotAndAnEmptyStorage)
+TEST_F(MusicSlots, Load2TestsTheEngineTheSlotAndAnEmptyStorage)
 {
     HostVar var(waveFile(64));
     IDirectMusicLoader8* loader = g_lpLoader;
@@ -168,7 +168,7 @@ TEST_F(Slots, Load2TestsTheEngineTheSlotAndAnEmptyStorage)
     EXPECT_TRUE(sys.fake().boxes.empty());
 }
 
-TEST_F(Slots, AWaveVariableIsLoadedFromACopyOfItsWholeStorage)
+TEST_F(MusicSlots, AWaveVariableIsLoadedFromACopyOfItsWholeStorage)
 {
     // 44 + 2 x 63 = 170 bytes: the host's storage is 43 words, 172 bytes.
     HostVar var(waveFile(63));
@@ -190,7 +190,7 @@ TEST_F(Slots, AWaveVariableIsLoadedFromACopyOfItsWholeStorage)
     EXPECT_EQ(std::memcmp(g_pWaveImage, "RIFF", 4), 0);
 }
 
-TEST_F(Slots, AMidiVariableIsMarkedAsMidi)
+TEST_F(MusicSlots, AMidiVariableIsMarkedAsMidi)
 {
     HostVar var(midiFile());
     EXPECT_EQ(tovmusicload2(&var.rec, 0, 0, 0), 0);
@@ -211,7 +211,7 @@ TEST_F(Slots, AMidiVariableIsMarkedAsMidi)
     }
 }
 
-TEST_F(Slots, ALoaderRefusalOfMemoryShowsItsBoxAndFreesTheCopy)
+TEST_F(MusicSlots, ALoaderRefusalOfMemoryShowsItsBoxAndFreesTheCopy)
 {
     HostVar var(waveFile(40));
     ASSERT_EQ(tovmusicload2(&var.rec, 0, 0, 0), 0);
@@ -226,7 +226,7 @@ TEST_F(Slots, ALoaderRefusalOfMemoryShowsItsBoxAndFreesTheCopy)
     EXPECT_EQ(g_pSlotImage[0], nullptr);
 }
 
-TEST_F(Slots, AFailedMidiMarkingOfMemoryFailsQuietlyAndKeepsTheSegment)
+TEST_F(MusicSlots, AFailedMidiMarkingOfMemoryFailsQuietlyAndKeepsTheSegment)
 {
     HostVar var(midiFile());
     dm.segmentSetParamResult = E_FAIL;
@@ -264,7 +264,7 @@ void expectWaveImage(const FakeLoader::GetObjectCall& call, uint16_t channels)
     EXPECT_EQ(call.desc.guidClass, CLSID_DirectMusicSegment);
 }
 
-TEST_F(Slots, AnOggFileIsDecodedAndHandedToTheLoaderAsMemory)
+TEST_F(MusicSlots, AnOggFileIsDecodedAndHandedToTheLoaderAsMemory)
 {
     const std::string path = oggFixture("intact.ogg");
     existing = {path};
@@ -281,7 +281,7 @@ TEST_F(Slots, AnOggFileIsDecodedAndHandedToTheLoaderAsMemory)
     EXPECT_TRUE(sys.fake().boxes.empty());
 }
 
-TEST_F(Slots, AnOggFileThatDoesNotDecodeShowsItsBoxAndLeavesTheSlot)
+TEST_F(MusicSlots, AnOggFileThatDoesNotDecodeShowsItsBoxAndLeavesTheSlot)
 {
     existing = {"a.mid"};
     ASSERT_EQ(tovmusicload(4, "a.mid", 0, 0), 0);
@@ -314,7 +314,7 @@ TEST_F(Slots, AnOggFileThatDoesNotDecodeShowsItsBoxAndLeavesTheSlot)
     EXPECT_EQ(boxTexts(), std::vector<std::string>(2, kTextMusicLoadOggDecode));
 }
 
-TEST_F(Slots, ALoaderRefusalOfAnOggImageShowsItsBoxAndFreesTheImage)
+TEST_F(MusicSlots, ALoaderRefusalOfAnOggImageShowsItsBoxAndFreesTheImage)
 {
     const std::string path = oggFixture("stereo22050.ogg");
     existing = {path, "a.mid"};
@@ -327,7 +327,7 @@ TEST_F(Slots, ALoaderRefusalOfAnOggImageShowsItsBoxAndFreesTheImage)
     EXPECT_EQ(g_pSlotImage[4], nullptr);
 }
 
-TEST_F(Slots, OggVariablesAreDecodedByTheirFirstThreeBytes)
+TEST_F(MusicSlots, OggVariablesAreDecodedByTheirFirstThreeBytes)
 {
     HostVar ogg(readFile(oggFixture("stereo22050.ogg")));
     ASSERT_GT(ogg.rec.word_count, 100);
@@ -367,7 +367,7 @@ TEST_F(Slots, OggVariablesAreDecodedByTheirFirstThreeBytes)
 
 // --- tovmusicplay / tovmusicplay2 -------------------------------------------
 
-TEST_F(Slots, AnEmptySlotIsTestedBeforeTheEngine)
+TEST_F(MusicSlots, AnEmptySlotIsTestedBeforeTheEngine)
 {
     IDirectMusicLoader8* loader = g_lpLoader;
     g_lpLoader = nullptr;
@@ -391,7 +391,7 @@ TEST_F(Slots, AnEmptySlotIsTestedBeforeTheEngine)
     EXPECT_TRUE(dm.performance->plays.empty());
 }
 
-TEST_F(Slots, PlayDownloadsTheBandAndStartsASecondarySegmentOnThe3DPath)
+TEST_F(MusicSlots, PlayDownloadsTheBandAndStartsASecondarySegmentOnThe3DPath)
 {
     existing = {"a.mid"};
     ASSERT_EQ(tovmusicload(5, "a.mid", 0, 0), 0);
@@ -418,7 +418,7 @@ TEST_F(Slots, PlayDownloadsTheBandAndStartsASecondarySegmentOnThe3DPath)
     EXPECT_EQ(got, order);
 }
 
-TEST_F(Slots, RepeatsMapNegativeCountsToEndless)
+TEST_F(MusicSlots, RepeatsMapNegativeCountsToEndless)
 {
     existing = {"a.mid"};
     ASSERT_EQ(tovmusicload(0, "a.mid", 0, 0), 0);
@@ -437,7 +437,7 @@ TEST_F(Slots, RepeatsMapNegativeCountsToEndless)
     }
 }
 
-TEST_F(Slots, PlayingAPlayingSlotStartsItOnceMore)
+TEST_F(MusicSlots, PlayingAPlayingSlotStartsItOnceMore)
 {
     existing = {"a.mid"};
     ASSERT_EQ(tovmusicload(0, "a.mid", 0, 0), 0);
@@ -447,7 +447,7 @@ TEST_F(Slots, PlayingAPlayingSlotStartsItOnceMore)
     EXPECT_EQ(dm.count("Performance.IsPlaying"), 0);
 }
 
-TEST_F(Slots, AFailedDownloadShowsItsBoxAndPlaysNothing)
+TEST_F(MusicSlots, AFailedDownloadShowsItsBoxAndPlaysNothing)
 {
     existing = {"a.mid"};
     ASSERT_EQ(tovmusicload(0, "a.mid", 0, 0), 0);
@@ -460,7 +460,7 @@ TEST_F(Slots, AFailedDownloadShowsItsBoxAndPlaysNothing)
     EXPECT_NE(g_lpSegment[0], nullptr); // still loaded
 }
 
-TEST_F(Slots, ThePlayResultIsNotLookedAt)
+TEST_F(MusicSlots, ThePlayResultIsNotLookedAt)
 {
     existing = {"a.mid"};
     ASSERT_EQ(tovmusicload(0, "a.mid", 0, 0), 0);
@@ -469,7 +469,7 @@ TEST_F(Slots, ThePlayResultIsNotLookedAt)
     EXPECT_EQ(tovmusicplay2(0, 0, 0, 0), 0);
 }
 
-TEST_F(Slots, Play2AsksWhetherTheSlotPlaysFirst)
+TEST_F(MusicSlots, Play2AsksWhetherTheSlotPlaysFirst)
 {
     existing = {"a.mid"};
     ASSERT_EQ(tovmusicload(0, "a.mid", 0, 0), 0);
@@ -490,7 +490,7 @@ TEST_F(Slots, Play2AsksWhetherTheSlotPlaysFirst)
     EXPECT_EQ(asked.state, nullptr);
 }
 
-TEST_F(Slots, WithoutAnAudioPathSegmentsPlayOnTheDefaultPath)
+TEST_F(MusicSlots, WithoutAnAudioPathSegmentsPlayOnTheDefaultPath)
 {
     releaseDMusic();
     dm.performance->createAudioPathResult = E_FAIL;
@@ -504,7 +504,7 @@ TEST_F(Slots, WithoutAnAudioPathSegmentsPlayOnTheDefaultPath)
 
 // --- tovmusicstop / tovmusiccheck -------------------------------------------
 
-TEST_F(Slots, StopTakesTheSlotsSegmentOrStopsAllMusic)
+TEST_F(MusicSlots, StopTakesTheSlotsSegmentOrStopsAllMusic)
 {
     existing = {"a.mid"};
     ASSERT_EQ(tovmusicload(2, "a.mid", 0, 0), 0);
@@ -533,7 +533,7 @@ TEST_F(Slots, StopTakesTheSlotsSegmentOrStopsAllMusic)
     g_lpLoader = loader;
 }
 
-TEST_F(Slots, CheckAnswersMinusOneWhilePlayingAndZeroWhenSilent)
+TEST_F(MusicSlots, CheckAnswersMinusOneWhilePlayingAndZeroWhenSilent)
 {
     existing = {"a.mid"};
     ASSERT_EQ(tovmusicload(1, "a.mid", 0, 0), 0);
