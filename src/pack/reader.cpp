@@ -122,14 +122,16 @@ int openPack(char* packText)
         return -1;
     if (g_nPackBase > 0)
         std::fseek(f, g_nPackBase, SEEK_SET);
-    // A header cut short keeps the record's earlier bytes where nothing was
-    // read, as the directory scan does.
-    (void)std::fread(g_byRecord, 1, kDpmxHeaderSize, f);
+    // Bytes not read keep the record's earlier contents, as in the directory
+    // scan; but the magic, data start and count (12 bytes) must come from this
+    // file, or the header of an earlier empty pack still in the record would
+    // pass an empty file, or a position past its end, for a pack.
+    const size_t got = std::fread(g_byRecord, 1, kDpmxHeaderSize, f);
     g_dwDataBase = recordDword(4) + static_cast<uint32_t>(g_nPackBase);
     g_nEntryCount = static_cast<int32_t>(recordDword(8));
     std::fclose(f);
 
-    if (std::memcmp(g_byRecord, kDpmxMagic, sizeof kDpmxMagic) != 0)
+    if (got < 12 || std::memcmp(g_byRecord, kDpmxMagic, sizeof kDpmxMagic) != 0)
         return -1;
     g_bPackOpen = 1;
     return 0;

@@ -153,6 +153,25 @@ TEST_F(Reader, MagicMustBeExactlyDpmx)
     }
 }
 
+TEST_F(Reader, AHeaderCutShortIsNoPackEvenAfterAnEmptyOne)
+{
+    // The empty pack's header stays in the record; what a later load cannot
+    // read of its own header must not be taken from there.
+    const std::string empty = makePack(dpmxHeader(16, 0), 0, "empty.dpm");
+    const std::string nothing = makePack("", 0, "nothing.bin");
+    const std::string eight = makePack(dpmxHeader(16, 3).substr(0, 8), 0, "eight.bin");
+    for (const std::string& text : {nothing + ",0", empty + ",16", empty + ",999", eight}) {
+        resetPackState();
+        ASSERT_EQ(load(empty), 0);
+        EXPECT_EQ(load(text), -1) << text;
+        EXPECT_EQ(g_bPackOpen, 0) << text;
+    }
+    // The 4 reserved bytes are not needed.
+    resetPackState();
+    const std::string twelve = makePack(dpmxHeader(16, 0).substr(0, 12), 0, "twelve.bin");
+    EXPECT_EQ(load(twelve), 0);
+}
+
 TEST_F(Reader, APackWithEntriesStaysWhateverLaterLoadsName)
 {
     const std::string first = makePack(dpmxPack(kThree), 0, "first.dpm");
