@@ -11,7 +11,8 @@
 
 extern "C" int TOLVO_CALL test(TolvoVar* var, int32_t, int32_t, int32_t)
 {
-    const int32_t words = var->word_count;
+    // A record without storage is written out as an empty variable.
+    const int32_t words = (var && var->data) ? var->word_count : 0;
     // 4 x word_count must fit a 32-bit size; a larger count is treated as a
     // failed allocation (nothing copied, nothing written).
     if (words > INT32_MAX / 4)

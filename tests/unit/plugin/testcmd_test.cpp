@@ -86,6 +86,17 @@ TEST_F(TestCommand, NoWordsGiveAnEmptyFileAndNoBlock)
     }
 }
 
+TEST_F(TestCommand, ARecordWithoutStorageGivesAnEmptyFileInsteadOfACrash)
+{
+    var.word_count = 3;
+    var.data = nullptr;
+    EXPECT_EQ(test(&var, 0, 0, 0), 0);
+    EXPECT_EQ(written().size(), 0u);
+    EXPECT_EQ(test(nullptr, 0, 0, 0), 0);
+    EXPECT_EQ(written().size(), 0u);
+    EXPECT_EQ(g_pWaveImage, nullptr);
+}
+
 TEST_F(TestCommand, ACountTooLargeForMemoryWritesNothing)
 {
     var.word_count = INT32_MAX; // 8 GiB on a 32-bit process
