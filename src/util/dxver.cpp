@@ -142,7 +142,8 @@ extern "C" int TOLVO_CALL tovdxver(TolvoVar* var, int32_t, int32_t, int32_t)
     // terminated, one without storage gets nothing.
     if (var->word_count <= 0 || !var->data)
         return 0;
-    const size_t room = static_cast<size_t>(var->word_count) * 4;
+    // Three words hold any text; counting bytes from more could wrap.
+    const size_t room = var->word_count >= 3 ? kDxVersionTextSize : static_cast<size_t>(var->word_count) * 4;
     const size_t length = std::strlen(text);
     char* out = static_cast<char*>(var->data);
     if (length < room) {

@@ -273,6 +273,12 @@ TEST_F(DxVer, NeverWritesPastTheVariablesStorage)
     var.data = nullptr;
     EXPECT_EQ(tovdxver(&var, 0, 0, 0), 0);
     EXPECT_EQ(tovdxver(nullptr, 0, 0, 0), 0);
+
+    // A count whose size in bytes does not fit 32 bits is room enough.
+    var.data = storage;
+    var.word_count = 0x40000000;
+    EXPECT_EQ(run(), "123456789");
+    EXPECT_EQ(storage[10], 0xAB);
 }
 
 } // namespace
