@@ -130,7 +130,24 @@ bool safeFileName(const std::string& name)
     for (size_t i = 0; i < name.size(); ++i) {
         if (static_cast<unsigned char>(name[i]) < 0x20 || (starts[i] && isSeparator(name[i])))
             return false;
+#ifdef _WIN32
+        // A colon names a drive or another stream of the file.
+        if (starts[i] && name[i] == ':')
+            return false;
+#endif
     }
+#ifdef _WIN32
+    // Device names open the device, not a file, whatever extension follows
+    // (pack names are stored lowered).
+    const std::string stem = name.substr(0, name.find('.'));
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
+    for (const char* d : kDevices)
+        if (stem == d)
+            return false;
+    if (stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) && stem[3] >= '1' &&
+        stem[3] <= '9')
+        return false;
+#endif
     return true;
 }
 

@@ -195,4 +195,20 @@ TEST_F(Tool, ExtractWritesOnlyInsideItsFolder)
     EXPECT_NE(err.find("skipped a second entry \"ok\""), std::string::npos) << err;
 }
 
+#ifdef _WIN32
+TEST_F(Tool, ExtractSkipsDeviceNamesOnWindows)
+{
+    const std::string pack = file("dev.dpm", dpmxPack({{"con.txt", "1"}, {"com1", "2"}, {"a:b", "3"}, {"ok", "4"}}));
+    const std::string dir = scratchName("dev-out");
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directory(dir);
+    EXPECT_EQ(run({"extract", pack, "-o", dir}), 1);
+    EXPECT_EQ(readFile(dir + "/ok"), "4");
+    size_t files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        files += e.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 1u) << err;
+}
+#endif
+
 } // namespace
