@@ -15,59 +15,9 @@
 #include "music/music.h"
 #include "plugin/frame.h"
 #include "plugin/seam.h"
+#include "unit/music/music_media.h"
 
 namespace {
-
-// Private bytes: PrivateUsage where the platform fills it in, otherwise the
-// commit charge, which is the same figure.
-size_t privateBytes()
-{
-    PROCESS_MEMORY_COUNTERS_EX pm{};
-    pm.cb = sizeof pm;
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pm), sizeof pm);
-    return pm.PrivateUsage ? pm.PrivateUsage : pm.PagefileUsage;
-}
-
-std::vector<unsigned char> waveFile(uint32_t frames)
-{
-    std::vector<unsigned char> v(44 + frames * 2);
-    auto u32 = [&](size_t at, uint32_t x) { std::memcpy(&v[at], &x, 4); };
-    auto u16 = [&](size_t at, uint16_t x) { std::memcpy(&v[at], &x, 2); };
-    std::memcpy(&v[0], "RIFFxxxxWAVEfmt ", 16);
-    u32(4, 36 + frames * 2);
-    u32(16, 16);
-    u16(20, 1);
-    u16(22, 1);
-    u32(24, 22050);
-    u32(28, 44100);
-    u16(32, 2);
-    u16(34, 16);
-    std::memcpy(&v[36], "data", 4);
-    u32(40, frames * 2);
-    for (uint32_t i = 0; i < frames; ++i) {
-        const int16_t s = (i / 25) % 2 ? -8000 : 8000;
-        std::memcpy(&v[44 + 2 * i], &s, 2);
-    }
-    return v;
-}
-
-std::vector<unsigned char> midiFile()
-{
-    const unsigned char bytes[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k', 0, 0,
-                                   0, 12, 0, 0x90, 60, 100, 96, 0x80, 60, 0, 0, 0xFF, 0x2F, 0};
-    return std::vector<unsigned char>(bytes, bytes + sizeof bytes);
-}
-
-struct Var {
-    explicit Var(const std::vector<unsigned char>& bytes) : words((bytes.size() + 3) / 4, 0)
-    {
-        std::memcpy(words.data(), bytes.data(), bytes.size());
-        rec.word_count = static_cast<int32_t>(words.size());
-        rec.data = words.data();
-    }
-    std::vector<uint32_t> words;
-    TolvoVar rec{};
-};
 
 int g_failures = 0;
 
@@ -108,18 +58,10 @@ int main()
     FILE* f = std::fopen(wavePath.c_str(), "wb");
     std::fwrite(wave.data(), 1, wave.size(), f);
     std::fclose(f);
-    Var waveVar(wave);
-    Var midiVar(midiFile());
-    const std::string oggPath = std::string(TOLVO_OGG_FIXTURES) + "/intact.ogg";
-    std::vector<unsigned char> ogg;
-    if (FILE* o = std::fopen(oggPath.c_str(), "rb")) {
-        unsigned char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, o)) > 0)
-            ogg.insert(ogg.end(), buf, buf + n);
-        std::fclose(o);
-    }
-    Var oggVar(ogg);
+    HostVar waveVar(wave);
+    HostVar midiVar(midiFile());
+    const std::string oggPath = oggFixture("intact.ogg");
+    HostVar oggVar(readFile(oggPath));
     const size_t oggImage = 46 + 352800; // what it decodes to
 
     std::printf("%-34s %9s %12s %12s %10s %9s\n", "1000 loads into slot 0", "image", "private@10", "private@1000",
@@ -129,7 +71,7 @@ int main()
         const int r = tovmusicload2(&waveVar.rec, 0, 0, 0);
         return r ? r : tovmusicplay(0, -1, 0, 0);
     });
-    row("MIDI from a variable", midiVar.words.size() * 4, [&] { return tovmusicload2(&midiVar.rec, 0, 0, 0); });
+    row("MIDI from a variable", midiVar.storage.size() * 4, [&] { return tovmusicload2(&midiVar.rec, 0, 0, 0); });
     // A file load hands the loader no block: the image column is the file.
     row("WAVE file", wave.size(), [&] { return tovmusicload(0, wavePath.c_str(), 0, 0); });
     row("Ogg Vorbis from a variable", oggImage, [&] { return tovmusicload2(&oggVar.rec, 0, 0, 0); });

@@ -77,3 +77,12 @@ BOOL CALLBACK enumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA instance, LPVOID conte
 // joystick is open, else the command's status (-2 out of range, -1 no device,
 // -2 not below the joystick count).
 int joystickNumberTest(int32_t joystick);
+
+// One step of a trigger: true when the key or bit is held now and its latch
+// saw it released (or never saw it); the latch follows what is held.
+inline bool latchTrigger(bool held, BYTE& latch)
+{
+    const bool fresh = held && latch == 0;
+    latch = held ? 1 : 0;
+    return fresh;
+}

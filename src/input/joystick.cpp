@@ -35,6 +35,16 @@ bool readJoystick(int32_t joystick, DIJOYSTATE& state)
     return true;
 }
 
+// The prologue of both state commands: 0 stored first, then the joystick
+// number test; false (with the status to return) when there is nothing to
+// report, also after a failed read (status 0).
+bool readJoystickBits(int32_t* result, int32_t joystick, DIJOYSTATE& state, int& status)
+{
+    *result = 0;
+    status = joystickNumberTest(joystick);
+    return status == 0 && readJoystick(joystick, state);
+}
+
 } // namespace
 
 int joystickNumberTest(int32_t joystick)
@@ -79,13 +89,10 @@ extern "C" int TOLVO_CALL tovjoyname(TolvoVar* var, int32_t joystick, int32_t, i
 
 extern "C" int TOLVO_CALL tovjoystate(int32_t* result, int32_t joystick, int32_t, int32_t)
 {
-    *result = 0;
-    const int status = joystickNumberTest(joystick);
-    if (status != 0)
-        return status;
     DIJOYSTATE state;
-    if (!readJoystick(joystick, state))
-        return 0;
+    int status;
+    if (!readJoystickBits(result, joystick, state, status))
+        return status;
     int32_t bits = 0;
     for (int k = 0; k < kJoystickBits; ++k)
         if (bitHolds(state, k))
@@ -96,25 +103,15 @@ extern "C" int TOLVO_CALL tovjoystate(int32_t* result, int32_t joystick, int32_t
 
 extern "C" int TOLVO_CALL tovjoytrigger(int32_t* result, int32_t joystick, int32_t, int32_t)
 {
-    *result = 0;
-    const int status = joystickNumberTest(joystick);
-    if (status != 0)
-        return status;
     DIJOYSTATE state;
-    if (!readJoystick(joystick, state))
-        return 0;
+    int status;
+    if (!readJoystickBits(result, joystick, state, status))
+        return status;
     // One set of latches for all joysticks.
     int32_t bits = 0;
-    for (int k = 0; k < kJoystickBits; ++k) {
-        if (bitHolds(state, k)) {
-            if (g_byJoyLatch[k] == 0) {
-                bits |= 1 << k;
-                g_byJoyLatch[k] = 1;
-            }
-        } else {
-            g_byJoyLatch[k] = 0;
-        }
-    }
+    for (int k = 0; k < kJoystickBits; ++k)
+        if (latchTrigger(bitHolds(state, k), g_byJoyLatch[k]))
+            bits |= 1 << k;
     *result = bits;
     return 0;
 }

@@ -29,6 +29,16 @@ bool readKeyboard(BYTE (&keys)[256])
     return true;
 }
 
+// The prologue of both keyboard commands: 0 stored first, -1 without a
+// keyboard; false (status 0, nothing to report) after a failed read or with
+// a mode other than 0.
+bool readKeys(int32_t* result, int32_t mode, BYTE (&keys)[256], int& status)
+{
+    *result = 0;
+    status = g_lpDIKeyboard ? 0 : -1;
+    return g_lpDIKeyboard && readKeyboard(keys) && mode == 0;
+}
+
 } // namespace
 
 extern "C" int TOLVO_CALL tovmousestate(int32_t* result, int32_t, int32_t, int32_t)
@@ -51,12 +61,10 @@ extern "C" int TOLVO_CALL tovmousestate(int32_t* result, int32_t, int32_t, int32
 
 extern "C" int TOLVO_CALL tovkeystate(int32_t* result, int32_t mode, int32_t, int32_t)
 {
-    *result = 0;
-    if (!g_lpDIKeyboard)
-        return -1;
     BYTE keys[256];
-    if (!readKeyboard(keys) || mode != 0)
-        return 0;
+    int status;
+    if (!readKeys(result, mode, keys, status))
+        return status;
     int32_t bits = 0;
     for (int row = 0; row < 15; ++row)
         if (isDown(keys[kKeyTable[row]]))
@@ -67,26 +75,16 @@ extern "C" int TOLVO_CALL tovkeystate(int32_t* result, int32_t mode, int32_t, in
 
 extern "C" int TOLVO_CALL tovkeytrigger(int32_t* result, int32_t mode, int32_t, int32_t)
 {
-    *result = 0;
-    if (!g_lpDIKeyboard)
-        return -1;
     BYTE keys[256];
-    if (!readKeyboard(keys) || mode != 0)
-        return 0;
+    int status;
+    if (!readKeys(result, mode, keys, status))
+        return status;
     // A held key is reported by the first call that sees it down, and again
     // only after a call has seen it up.
     int32_t bits = 0;
-    for (int row = 0; row < 15; ++row) {
-        BYTE& latch = g_byKeyLatch[kKeyTable[row]];
-        if (isDown(keys[kKeyTable[row]])) {
-            if (latch == 0) {
-                bits |= 1 << row;
-                latch = 1;
-            }
-        } else {
-            latch = 0;
-        }
-    }
+    for (int row = 0; row < 15; ++row)
+        if (latchTrigger(isDown(keys[kKeyTable[row]]), g_byKeyLatch[kKeyTable[row]]))
+            bits |= 1 << row;
     *result = bits;
     return 0;
 }

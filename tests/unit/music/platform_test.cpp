@@ -25,14 +25,6 @@ int WINAPI recordBox(HWND, LPCSTR text, LPCSTR, UINT)
     return IDOK;
 }
 
-size_t privateBytes()
-{
-    PROCESS_MEMORY_COUNTERS_EX pm{};
-    pm.cb = sizeof pm;
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pm), sizeof pm);
-    return pm.PrivateUsage ? pm.PrivateUsage : pm.PagefileUsage; // the same figure
-}
-
 class MusicPlatform : public ::testing::Test {
 protected:
     void SetUp() override
