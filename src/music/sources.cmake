@@ -1,7 +1,8 @@
 list(APPEND TOLVO_PORTABLE_SOURCES music/oggwave.cpp music/memstream.cpp)
 
-# libvorbisfile (with libvorbis and libogg beneath it): the cross-built static
-# package in the Windows build, Debian's through pkg-config natively.
+# libvorbisfile (with libvorbis and libogg beneath it): the static packages
+# that scripts/setup builds, patched; without them Debian's, through
+# pkg-config (as released: it leaks when a chained stream fails to open).
 if(TARGET Vorbis::vorbisfile)
   list(APPEND TOLVO_PORTABLE_LIBS Vorbis::vorbisfile)
 else()
