@@ -11,7 +11,10 @@ const char* const kMusicFiles[] = {
     "music/tone.wav", "music/tune.mid", "ogg/stereo22050.ogg", "ogg/intact.ogg", "ogg/chained.ogg",
     "ogg/damaged.ogg", "ogg/cutchain.ogg", "ogg/notogg.bin", "ogg/missing.ogg", "music/missing.mid",
 };
-const char* const kMovieFiles[] = {"movie/raw.avi", "movie/mjpeg.avi", "movie/missing.avi"};
+// Uncompressed video only: Wine 8 keeps a thread with its stack and about
+// 1.5 MB of every Motion-JPEG movie played, which would hide what the
+// plug-in keeps (the e2e test plays one).
+const char* const kMovieFiles[] = {"movie/raw.avi", "movie/missing.avi"};
 const char* const kPackEntries[] = {"tune.mid", "TUNE.MID", "tone.wav", "theme.ogg", "missing", ""};
 
 // One pack read per this many steps at most: each read keeps its buffer
@@ -145,7 +148,7 @@ void Session::movie()
     // A new scene now and then: rendering a movie takes a few tenths of a
     // second.
     if (!movieLoaded_ && pick(500) == 0) {
-        const std::string file = fixture(kMovieFiles[pick(3)]);
+        const std::string file = fixture(kMovieFiles[pick(2)]);
         movieLoaded_ = call("tovmovieload", tovmovieload(file.c_str(), 0, 0, 0), {0, -1}) == 0;
         counts_.renders += movieLoaded_;
         return;
