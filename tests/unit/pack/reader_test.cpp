@@ -82,8 +82,9 @@ TEST_F(Reader, PositionTextsAreReadAsAtoiReadsThem)
         int32_t base;
     };
     const Case cases[] = {
-        {" +1024", 0, 1024}, {"\t1024", 0, 1024}, {"1024xyz", 0, 1024}, {"12abc", -1, 12},
-        {"abc", -1, 0},      {"", -1, 0},         {"-5", -1, 0},         {"-0", -1, 0},
+        {" +1024", 0, 1024}, {"\t1024", 0, 1024}, {"\n\v\f\r1024", 0, 1024}, {"1024xyz", 0, 1024},
+        {"12abc", -1, 12},   {"9", -1, 9},        {"abc", -1, 0},           {"", -1, 0},
+        {"-5", -1, 0},       {"-0", -1, 0},
         // From 2^31 on a position is refused, not wrapped (2^32 + 1024).
         {"2147483648", -1, 0}, {"4294968320", -1, 0}, {"99999999999999999999", -1, 0},
     };
@@ -160,7 +161,8 @@ TEST_F(Reader, AHeaderCutShortIsNoPackEvenAfterAnEmptyOne)
     const std::string empty = makePack(dpmxHeader(16, 0), 0, "empty.dpm");
     const std::string nothing = makePack("", 0, "nothing.bin");
     const std::string eight = makePack(dpmxHeader(16, 3).substr(0, 8), 0, "eight.bin");
-    for (const std::string& text : {nothing + ",0", empty + ",16", empty + ",999", eight}) {
+    const std::string eleven = makePack(dpmxHeader(16, 3).substr(0, 11), 0, "eleven.bin");
+    for (const std::string& text : {nothing + ",0", empty + ",16", empty + ",999", eight, eleven}) {
         resetPackState();
         ASSERT_EQ(load(empty), 0);
         EXPECT_EQ(load(text), -1) << text;
@@ -217,12 +219,14 @@ TEST_F(Reader, ACountFrom2To31MeansNoRecordsButStillSticks)
 TEST_F(Reader, KeysAreLoweredByteByByteAndComparedExactly)
 {
     // 0x83 0x41 is a double-byte character whose second byte is 'A'.
-    const std::vector<TestEntry> entries = {
-        {"data.bin", "lower"}, {"Data.bin", "upper"}, {"\x83\x61.txt", "kana"}, {"\xc0\xde", "high"}};
+    const std::vector<TestEntry> entries = {{"data.bin", "lower"},      {"Data.bin", "upper"}, {"\x83\x61.txt", "kana"},
+                                            {"\xc0\xde", "high"},       {"az", "ends"}};
     makePack(dpmxPack(entries));
     ASSERT_EQ(load(scratchName("pack.dpm")), 0);
     EXPECT_EQ(read("Data.BIN"), 0);
     EXPECT_EQ(bytes(5), "lower");
+    EXPECT_EQ(read("AZ"), 0); // both ends of 'A' to 'Z'
+    EXPECT_EQ(bytes(4), "ends");
     EXPECT_EQ(read("\x83\x41.TXT"), 0);
     EXPECT_EQ(bytes(4), "kana");
     EXPECT_EQ(read("\xc0\xde"), 0); // bytes from 0x80 on are not changed
@@ -246,16 +250,20 @@ TEST_F(Reader, TheFirstOfTwoEqualNamesWins)
 
 TEST_F(Reader, DataLieAtBasePlusDataStartPlusOffset)
 {
-    // Pack at 1000, data start 80 (not 16 + 32 x 1), entry offset 16.
+    // Data start 80 (not 16 + 32 x 1), entry offset 16; a pack at 1000 and
+    // one at the first position that needs a seek.
     std::string image = dpmxHeader(80, 1) + dpmxRecord("e", 16, 4);
     image.resize(80 + 16, '.');
     image += "DATA";
-    const std::string file = makePack(image, 1000);
-    ASSERT_EQ(load(file + ",1000"), 0);
-    EXPECT_EQ(g_dwDataBase, 1080u);
-    EXPECT_EQ(read("e"), 0);
-    EXPECT_EQ(bytes(4), "DATA");
-    EXPECT_EQ(readFile(file).substr(1096, 4), "DATA");
+    for (uint32_t base : {1000u, 1u}) {
+        resetPackState();
+        const std::string file = makePack(image, base);
+        ASSERT_EQ(load(file + "," + std::to_string(base)), 0) << base;
+        EXPECT_EQ(g_dwDataBase, base + 80) << base;
+        EXPECT_EQ(read("e"), 0) << base;
+        EXPECT_EQ(bytes(4), "DATA") << base;
+        EXPECT_EQ(readFile(file).substr(base + 96, 4), "DATA") << base;
+    }
 }
 
 TEST_F(Reader, SizesBecomeWholeWordsAndTheBufferIsTheReadersOwn)
@@ -432,6 +440,8 @@ TEST_F(Reader, ReadDataFallsBackToAPlainFileNamedAsWritten)
     char buf[8] = {};
     EXPECT_EQ(readData(plain.c_str(), buf, 4, 3), 4); // no pack open
     EXPECT_EQ(std::string(buf, 4), "3456");
+    EXPECT_EQ(readData(plain.c_str(), buf, 4, 1), 4); // the first offset that seeks
+    EXPECT_EQ(std::string(buf, 4), "1234");
     EXPECT_EQ(readData(plain.c_str(), buf, 8, -3), 8); // a negative offset reads from 0
     EXPECT_EQ(std::string(buf, 8), "01234567");
     EXPECT_EQ(readData("no-such-file", buf, 4, 0), -1);
