@@ -13,11 +13,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <ostream>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -378,8 +380,9 @@ char g_where[256] = "";
 
 LONG WINAPI reportCrash(EXCEPTION_POINTERS* e)
 {
-    std::fprintf(stderr, "\nCRASH (exception 0x%08lx at %p) in %s\n", e->ExceptionRecord->ExceptionCode,
-                 e->ExceptionRecord->ExceptionAddress, g_where);
+    const char* fired = g_faultPlan && !g_faultPlan->fired.empty() ? g_faultPlan->fired.c_str() : "none";
+    std::fprintf(stderr, "\nCRASH (exception 0x%08lx at %p) in %s (the call that failed: %s)\n",
+                 e->ExceptionRecord->ExceptionCode, e->ExceptionRecord->ExceptionAddress, g_where, fired);
     std::fflush(stderr);
     return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -532,15 +535,31 @@ protected:
     static void SetUpTestSuite()
     {
         SetUnhandledExceptionFilter(reportCrash);
-        // The pack the scripts read: the music fixtures packed by tolvo-pack.
+        GetCurrentDirectoryA(MAX_PATH, s_start);
+    }
+    // Each session works in a folder of its own, and of its platform's when
+    // two platforms run side by side: the pack its scripts read (the music
+    // fixtures packed by tolvo-pack) and the file `test` writes.
+    static bool enterFolder(const Session& session)
+    {
+        const char* platform = std::getenv("TOLVO_PLATFORM");
+        const std::string folder =
+            std::string(s_start) + "\\run-" + session.name + "-" + (platform ? platform : "wine8");
+        CreateDirectoryA(folder.c_str(), nullptr);
+        if (!SetCurrentDirectoryA(folder.c_str()))
+            return false;
         const std::vector<unsigned char> pack = fileBytes(std::string(TOLVO_FIXTURES) + "/music/music.dpm");
         std::ofstream("music.dpm", std::ios::binary).write(reinterpret_cast<const char*>(pack.data()), pack.size());
+        return !pack.empty();
     }
+    static void TearDownTestSuite() { SetCurrentDirectoryA(s_start); }
+    static inline char s_start[MAX_PATH] = {};
 };
 
 TEST_P(PlatformFaults, EveryCallFailsInTurn)
 {
     const Session& session = *GetParam();
+    ASSERT_TRUE(enterFolder(session));
     Sweep sweep;
     ASSERT_EQ(sweep.documented.size(), 40u) << "every command's entry in " << TOLVO_COMMANDS_DOC;
     ASSERT_FALSE(Host().oggBytes.empty()) << kOggFile;

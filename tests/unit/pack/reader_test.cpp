@@ -83,10 +83,12 @@ TEST_F(Reader, PositionTextsAreReadAsAtoiReadsThem)
     };
     const Case cases[] = {
         {" +1024", 0, 1024}, {"\t1024", 0, 1024}, {"\n\v\f\r1024", 0, 1024}, {"1024xyz", 0, 1024},
-        {"12abc", -1, 12},   {"9", -1, 9},        {"abc", -1, 0},           {"", -1, 0},
-        {"-5", -1, 0},       {"-0", -1, 0},
-        // From 2^31 on a position is refused, not wrapped (2^32 + 1024).
-        {"2147483648", -1, 0}, {"4294968320", -1, 0}, {"99999999999999999999", -1, 0},
+        {"12abc", -1, 12},   {"abc", -1, 0},      {"", -1, 0},              {"-5", -1, 0},
+        {"-0", -1, 0},
+        // From 2^31 on a position is refused, not wrapped (2^32 + 1024); the
+        // one below is taken, and the file ends there.
+        {"2147483647", -1, 2147483647}, {"2147483648", -1, 0}, {"4294968320", -1, 0},
+        {"99999999999999999999", -1, 0},
     };
     for (const Case& c : cases) {
         resetPackState();
@@ -101,6 +103,8 @@ TEST_F(Reader, PackAtPositionZeroAndWithoutAComma)
     const std::string file = makePack(dpmxPack(kThree));
     EXPECT_EQ(load(file + ",0"), 0);
     EXPECT_EQ(std::string(g_szPackName), file);
+    resetPackState();
+    EXPECT_EQ(load(file + ",-1"), -1);
     resetPackState();
     EXPECT_EQ(load(file), 0); // no position text: the pack starts at byte 0
     EXPECT_EQ(g_nPackBase, 0);
@@ -238,6 +242,15 @@ TEST_F(Reader, KeysAreLoweredByteByByteAndComparedExactly)
     ASSERT_EQ(load(scratchName("pack.dpm")), 0);
     EXPECT_EQ(read("Data.bin"), -1);
     EXPECT_EQ(read("data.bin"), -1);
+
+    // Never compared past a record's 32 bytes: a key of 32 bytes does not
+    // match a record that holds them, not even where the next one starts
+    // with a zero.
+    resetPackState();
+    const std::string full(24, 'k');
+    makePack(dpmxHeader(16 + 64, 2) + dpmxRecord(full, 0x01010101, 0x01010101) + dpmxRecord("", 0, 0));
+    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+    EXPECT_EQ(findEntry((full + std::string(8, '\x01')).c_str()), -1);
 }
 
 TEST_F(Reader, TheFirstOfTwoEqualNamesWins)
@@ -303,6 +316,10 @@ TEST_F(Reader, SizeStoresTheSizeAndTouchesNothingElse)
     EXPECT_EQ(var.kind, 7);
     EXPECT_EQ(var.word_count, 3);
     EXPECT_EQ(var.data, static_cast<void*>(host));
+
+    // A variable without storage gets nothing.
+    var.data = nullptr;
+    EXPECT_EQ(tovdpmsize(&var, "b.bin", 0, 0), -1);
 }
 
 TEST_F(Reader, FailuresLeaveTheFailureFill)
@@ -356,20 +373,31 @@ TEST_F(Reader, AVariableHoldingAReadBufferTakesTheFailureFill)
 
 TEST_F(Reader, ADirectoryCutShortStopsTheScan)
 {
-    // The header promises 5 records; the file holds two and 10 bytes of a
-    // third, whose name is complete.
-    std::string image = dpmxHeader(16 + 32 * 5, 5) + dpmxRecord("one", 7, 9) + dpmxRecord("two", 3, 4);
-    image += std::string("cut\0\0\0\0\0\0\0", 10);
-    makePack(image);
-    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
-    EXPECT_EQ(findEntry("missing"), -1);
-    EXPECT_EQ(findEntry("two"), 0);
-    EXPECT_EQ(g_dwEntryOffset, 3u);
-    // The cut record is still compared; its missing bytes are those of the
-    // record before it.
-    EXPECT_EQ(findEntry("cut"), 0);
-    EXPECT_EQ(g_dwEntryOffset, 3u);
-    EXPECT_EQ(g_dwEntrySize, 4u);
+    // The header promises 5 records; the file holds whole ones ending with
+    // "two" (offset 3, size 4) and part of the next. The cut record is still
+    // compared; its missing bytes are those of the record before it, so its
+    // offset and size are two's, and one byte "x" reads as "xwo".
+    struct Case {
+        std::string whole;
+        std::string cut;
+        const char* key;
+    };
+    const std::string tenBytes("cut\0\0\0\0\0\0\0", 10);
+    const Case cases[] = {
+        {dpmxRecord("one", 7, 9) + dpmxRecord("two", 3, 4), tenBytes, "cut"},
+        {dpmxRecord("two", 3, 4), tenBytes, "cut"},
+        {dpmxRecord("one", 7, 9) + dpmxRecord("two", 3, 4), "x", "xwo"},
+    };
+    for (const Case& c : cases) {
+        resetPackState();
+        makePack(dpmxHeader(16 + 32 * 5, 5) + c.whole + c.cut);
+        ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+        EXPECT_EQ(findEntry(c.key), 0) << c.key;
+        EXPECT_EQ(g_dwEntryOffset, 3u) << c.key;
+        EXPECT_EQ(g_dwEntrySize, 4u) << c.key;
+        EXPECT_EQ(findEntry("missing"), -1);
+        EXPECT_EQ(findEntry("two"), 0);
+    }
 }
 
 TEST_F(Reader, LongDirectoriesAreScannedToTheEnd)
