@@ -1,6 +1,7 @@
 #include "fakes/fake_system.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "fakes/fault_plan.h"
 
@@ -99,7 +100,16 @@ static DWORD WINAPI fakeGetCurrentDirectoryA(DWORD n, LPSTR buf)
     s_fake->calls.push_back("GetCurrentDirectoryA");
     if (const unsigned kind = faultAt("seam", "GetCurrentDirectoryA", kFaultError | kFaultTooSmall))
         return kind == kFaultTooSmall ? n + 40 : 0;
-    return s_fake->getCurrentDirectoryA ? s_fake->getCurrentDirectoryA(n, buf) : ::GetCurrentDirectoryA(n, buf);
+    if (s_fake->getCurrentDirectoryA)
+        return s_fake->getCurrentDirectoryA(n, buf);
+    const std::string& dir = s_fake->currentDirectory;
+    if (dir.empty())
+        return ::GetCurrentDirectoryA(n, buf);
+    // Too long for the buffer: the length it would need, terminator included.
+    if (n < dir.size() + 1)
+        return static_cast<DWORD>(dir.size() + 1);
+    std::memcpy(buf, dir.c_str(), dir.size() + 1);
+    return static_cast<DWORD>(dir.size());
 }
 
 static UINT WINAPI fakeGetSystemDirectoryA(LPSTR buf, UINT n)

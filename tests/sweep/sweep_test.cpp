@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <ostream>
 #include <regex>
@@ -187,13 +188,7 @@ struct Platform {
         sys.fake().getFileAttributesA = [](LPCSTR name) -> DWORD {
             return kExistingFiles.count(name) ? FILE_ATTRIBUTE_NORMAL : INVALID_FILE_ATTRIBUTES;
         };
-        sys.fake().getCurrentDirectoryA = [](DWORD n, LPSTR buf) -> DWORD {
-            const char dir[] = "C:\\games\\tolvo";
-            if (n < sizeof dir)
-                return sizeof dir;
-            std::memcpy(buf, dir, sizeof dir);
-            return sizeof dir - 1;
-        };
+        sys.fake().currentDirectory = "C:\\games\\tolvo";
         sys.fake().getClientRect = [](HWND, LPRECT rect) -> BOOL {
             *rect = {0, 0, 640, 480};
             return TRUE;
@@ -413,22 +408,22 @@ std::string heldAfterBye()
             p = nullptr;
         }
     };
+    auto heldTable = [&held](auto& table, const char* name) {
+        for (size_t i = 0; i < std::size(table); ++i)
+            held(table[i], std::string(name) + "[" + std::to_string(i) + "]");
+    };
     held(g_lpDI, "g_lpDI");
     held(g_lpDIMouse, "g_lpDIMouse");
     held(g_lpDIKeyboard, "g_lpDIKeyboard");
-    for (int i = 0; i < kMaxJoysticks; ++i) {
-        held(g_lpDIJoystick[i], "g_lpDIJoystick[" + std::to_string(i) + "]");
-        held(g_lpDIEffect[i], "g_lpDIEffect[" + std::to_string(i) + "]");
-    }
+    heldTable(g_lpDIJoystick, "g_lpDIJoystick");
+    heldTable(g_lpDIEffect, "g_lpDIEffect");
     held(g_lpPerformance, "g_lpPerformance");
     held(g_lpLoader, "g_lpLoader");
     held(g_lpAudioPath, "g_lpAudioPath");
     held(g_lp3DBuffer, "g_lp3DBuffer");
     held(g_lpDSBuffer, "g_lpDSBuffer");
-    for (int i = 0; i < MUSIC_SLOT_COUNT; ++i) {
-        held(g_lpSegment[i], "g_lpSegment[" + std::to_string(i) + "]");
-        held(g_pSlotImage[i], "g_pSlotImage[" + std::to_string(i) + "]");
-    }
+    heldTable(g_lpSegment, "g_lpSegment");
+    heldTable(g_pSlotImage, "g_pSlotImage");
     if (retiredSegmentCount() != 0)
         out += "retired segments left\n";
     held(g_lpGraph, "g_lpGraph");
