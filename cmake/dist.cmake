@@ -57,10 +57,25 @@ foreach(entry IN LISTS manifest)
   list(APPEND inputs ${file})
 endforeach()
 
+# The entries are dated at the commit's time, so the archive is made again
+# when HEAD moves: git appends to HEAD's log at every commit and checkout.
+find_program(TOLVO_GIT git)
+if(TOLVO_GIT)
+  execute_process(COMMAND ${TOLVO_GIT} rev-parse --git-path logs/HEAD
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR} OUTPUT_VARIABLE head_log OUTPUT_STRIP_TRAILING_WHITESPACE
+    RESULT_VARIABLE rc ERROR_QUIET)
+  if(rc EQUAL 0)
+    get_filename_component(head_log "${head_log}" ABSOLUTE BASE_DIR ${CMAKE_SOURCE_DIR})
+    if(EXISTS ${head_log})
+      list(APPEND inputs ${head_log})
+    endif()
+  endif()
+endif()
+
 # cmake -DSTAGE=... -DZIP=... followed by this makes the archive; the tests
 # make it a second time so.
 set(TOLVO_ARCHIVE_ARGS -DMANIFEST=${TOLVO_DIST_MANIFEST} -DSOURCE=${CMAKE_SOURCE_DIR}
-    -DZIP_PROGRAM=${TOLVO_ZIP} -P ${CMAKE_SOURCE_DIR}/cmake/make-archive.cmake)
+    -DZIP_PROGRAM=${TOLVO_ZIP} -DGIT=${TOLVO_GIT} -P ${CMAKE_SOURCE_DIR}/cmake/make-archive.cmake)
 add_custom_command(OUTPUT ${TOLVO_DIST_ZIP}
   COMMAND ${CMAKE_COMMAND} -DSTAGE=${CMAKE_BINARY_DIR}/dist/${TOLVO_DIST_NAME} -DZIP=${TOLVO_DIST_ZIP}
           ${TOLVO_ARCHIVE_ARGS}

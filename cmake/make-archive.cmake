@@ -1,4 +1,4 @@
-# cmake -DMANIFEST=file -DSTAGE=dir -DZIP=file -DSOURCE=dir -DZIP_PROGRAM=zip -P make-archive.cmake
+# cmake -DMANIFEST=file -DSTAGE=dir -DZIP=file -DSOURCE=dir -DZIP_PROGRAM=zip [-DGIT=git] -P make-archive.cmake
 # Copies the files that MANIFEST names ("path in the archive=file", one a
 # line) into STAGE and packs STAGE into ZIP so that the same inputs give the
 # same bytes: entries in sorted order, each dated at the commit's time
@@ -16,7 +16,6 @@ file(REMOVE ${ZIP})
 get_filename_component(top ${STAGE} NAME)
 get_filename_component(parent ${STAGE} DIRECTORY)
 
-find_program(GIT git)
 set(in_git FALSE)
 if(GIT AND EXISTS ${SOURCE}/.git)
   set(in_git TRUE)
