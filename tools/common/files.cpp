@@ -122,7 +122,9 @@ bool makeFolders(const std::string& path, std::string& error)
         const std::string reason = made ? "" : lastSystemError();
 #endif
         if (!made && !isFolder(folder)) {
-            error = "cannot make the folder " + folder + ": " + reason;
+            FileId id;
+            error = fileIdentity(folder, id) ? folder + " is a file, not a folder"
+                                             : "cannot make the folder " + folder + ": " + reason;
             return false;
         }
     }

@@ -92,10 +92,11 @@ bool sameCode(NameCode a, NameCode b)
 #endif
 }
 
-// `in` in the other code, exactly: it must come back as it was. Between
-// equal codes the bytes stay as they are once they are known to be text
-// (code page 932 has characters of two spellings that UTF-16 would merge).
-bool recodeExactly(NameCode to, NameCode from, const std::string& in, std::string& out)
+// `in` in the other code. Between equal codes the bytes stay as they are
+// once they are known to be text (code page 932 spells some characters two
+// ways, which UTF-16 would merge). `exact`: `in` must also come back as it
+// was.
+bool recodeName(NameCode to, NameCode from, const std::string& in, std::string& out, bool exact)
 {
     // ASCII is itself in every code here.
     bool ascii = true;
@@ -112,20 +113,20 @@ bool recodeExactly(NameCode to, NameCode from, const std::string& in, std::strin
         out = in;
         return true;
     }
-    return recode(to, from, in, out) && recode(from, to, out, back) && back == in;
+    return recode(to, from, in, out) && (!exact || (recode(from, to, out, back) && back == in));
 }
 
 // One stored character as a file name: itself, or the character whose
 // second byte the reader's lowering moved.
 bool charFromCp932(std::string ch, std::string& out, NameCode system)
 {
-    if (recodeExactly(system, kPackCode, ch, out))
+    if (recodeName(system, kPackCode, ch, out, false))
         return true;
     const unsigned char second = ch.size() == 2 ? static_cast<unsigned char>(ch[1]) : 0;
     if (second < 'a' || second > 'z')
         return false;
     ch[1] = static_cast<char>(second - 0x20);
-    return recodeExactly(system, kPackCode, ch, out);
+    return recodeName(system, kPackCode, ch, out, false);
 }
 
 } // namespace
@@ -146,9 +147,18 @@ NameCode systemNameCode()
 #endif
 }
 
+std::string systemNameCodeText()
+{
+#ifdef _WIN32
+    return "code page " + std::to_string(GetACP());
+#else
+    return kUnicodeCode;
+#endif
+}
+
 bool nameToCp932(const std::string& name, std::string& cp932, NameCode system)
 {
-    return recodeExactly(kPackCode, system, name, cp932);
+    return recodeName(kPackCode, system, name, cp932, true);
 }
 
 bool nameFromCp932(const std::string& cp932, std::string& name, NameCode system)

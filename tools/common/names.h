@@ -16,6 +16,9 @@ using NameCode = const char*; // an iconv encoding name
 // The code of file names here: "UTF-8", or the ANSI code page.
 NameCode systemNameCode();
 
+// For messages: "UTF-8", or "code page 1252".
+std::string systemNameCodeText();
+
 // A file name as code page 932 bytes. False when code page 932 cannot hold
 // it: every character must come back as it was (so "¥" and "‾", which
 // would come back as "\" and "~", are refused too).

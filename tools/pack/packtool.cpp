@@ -382,7 +382,12 @@ bool extractOne(const Pack& pack, FILE* in, const Record& r, const std::string& 
     std::string target = "-";
     if (dir != "-") {
         std::string fileName;
-        if (!r.terminated || !nameFromCp932(r.name, fileName) || !safeFileName(fileName)) {
+        if (r.terminated && !nameFromCp932(r.name, fileName)) {
+            say(1, "the entry %s cannot be named in %s, the code of file names here", quoted(r.name).c_str(),
+                systemNameCodeText().c_str());
+            return false;
+        }
+        if (!r.terminated || !safeFileName(fileName)) {
             say(1, "the entry %s has no name a file can take here", quoted(r.name).c_str());
             return false;
         }
