@@ -52,13 +52,20 @@ iconv_t converter(NameCode to, NameCode from)
         std::string to, from;
         iconv_t cd;
     };
-    static std::vector<Open> open;
-    for (const Open& o : open)
+    static struct Converters {
+        std::vector<Open> open;
+        ~Converters()
+        {
+            for (const Open& o : open)
+                iconv_close(o.cd);
+        }
+    } converters;
+    for (const Open& o : converters.open)
         if (o.to == to && o.from == from)
             return o.cd;
     iconv_t cd = iconv_open(to, from);
     if (cd != reinterpret_cast<iconv_t>(-1))
-        open.push_back({to, from, cd});
+        converters.open.push_back({to, from, cd});
     return cd;
 }
 

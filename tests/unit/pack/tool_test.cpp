@@ -302,6 +302,8 @@ TEST_F(Tool, JapaneseNamesAreStoredAsScriptsSpellThem)
         var.data = storage;
         ASSERT_EQ(tovdpmread(&var, names[i].cp932, 0, 0), 0) << names[i].utf8;
         EXPECT_EQ(std::string(static_cast<char*>(var.data), 5), "data" + std::to_string(i));
+        std::free(g_lpReadBuffer); // the module keeps only the last one
+        g_lpReadBuffer = nullptr;
     }
     ASSERT_EQ(run({"verify", pack}), 0) << err;
     ASSERT_EQ(run({"list", pack}), 0) << err;
