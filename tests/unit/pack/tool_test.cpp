@@ -264,60 +264,53 @@ TEST_F(Tool, JapaneseNamesAreStoredAsScriptsSpellThem)
     if (!japaneseFileNames())
         GTEST_SKIP() << "file names here are not in code page 932";
     struct Name {
-        const char* utf8;    // the file's name natively
-        const char* cp932;   // the same in code page 932: what a script passes
-        const char* stored;  // the entry's bytes
-        const char* shown;   // what list and extract name it (UTF-8)
+        const char* utf8;  // the file's name natively
+        const char* cp932; // the same in code page 932: what a script passes
+        const char* stored;
+        const char* shown; // what extract names it, natively and in code page 932
         const char* shown932;
     };
     const Name names[] = {
-        {"表.txt", "\x95\x5c.txt", "\x95\x5c.txt", "表.txt", "\x95\x5c.txt"},             // 2nd byte '\\'
-        {"ソ.DAT", "\x83\x5c.DAT", "\x83\x5c.dat", "ソ.dat", "\x83\x5c.dat"},             // 2nd byte '\\'
-        {"アイ.bmp", "\x83\x41\x83\x43.bmp", "\x83\x61\x83\x63.bmp", "ヂツ.bmp", "\x83\x61\x83\x63.bmp"}, // 'A', 'C'
-        {"Б.txt", "\x84\x41.txt", "\x84\x61.txt", "Б.txt", "\x84\x41.txt"},               // 84 61 is no character
+        // Second bytes '\\' and 'A', 'C' (ア, イ: stored as ヂ, ツ); 84 61 is
+        // no character and is shown as Б, which it came from.
+        {"表ソ.DAT", "\x95\x5c\x83\x5c.DAT", "\x95\x5c\x83\x5c.dat", "表ソ.dat", "\x95\x5c\x83\x5c.dat"},
+        {"アイ.bmp", "\x83\x41\x83\x43.bmp", "\x83\x61\x83\x63.bmp", "ヂツ.bmp", "\x83\x61\x83\x63.bmp"},
+        {"Б.txt", "\x84\x41.txt", "\x84\x61.txt", "Б.txt", "\x84\x41.txt"},
         {"効果音.wav", "\x8c\xf8\x89\xca\x89\xb9.wav", "\x8c\xf8\x89\xca\x89\xb9.wav", "効果音.wav",
          "\x8c\xf8\x89\xca\x89\xb9.wav"},
     };
-    const std::string dir = folder("in");
-    std::vector<std::string> args = {"create", scratchName("jp.dpm")};
+    const std::string dir = folder("in"), pack = scratchName("jp.dpm"), outDir = scratchName("out");
+    std::vector<std::string> args = {"create", pack};
     std::vector<TestEntry> expected;
-    for (size_t i = 0; i < std::size(names); ++i) {
-        const std::string path = dir + "/" + systemName(names[i].utf8, names[i].cp932);
-        writeFile(path, "data" + std::to_string(i));
-        args.push_back(path);
-        expected.push_back({names[i].stored, "data" + std::to_string(i)});
+    for (const Name& n : names) {
+        args.push_back(dir + "/" + systemName(n.utf8, n.cp932));
+        writeFile(args.back(), n.utf8);
+        expected.push_back({n.stored, n.utf8});
     }
-    const std::string pack = args[1];
     ASSERT_EQ(run(args), 0) << err;
     EXPECT_EQ(readFile(pack), dpmxPack(expected));
     EXPECT_NE(out.find("is stored as \"" + systemName("ヂツ.bmp", "\x83\x61\x83\x63.bmp") + "\""), std::string::npos)
         << out;
+    ASSERT_EQ(run({"verify", pack}), 0) << err;
+    std::filesystem::remove_all(outDir);
+    ASSERT_EQ(run({"extract", pack, "-o", outDir}), 0) << err;
 
     // The reader finds each entry by the name a script passes.
-    std::string text = pack + ",0";
+    std::string text = pack;
     ASSERT_EQ(tovdpmload(0, text.data(), 0, 0), 0);
-    for (size_t i = 0; i < std::size(names); ++i) {
+    for (const Name& n : names) {
         unsigned char storage[64];
         TolvoVar var{};
         var.data = storage;
-        ASSERT_EQ(tovdpmread(&var, names[i].cp932, 0, 0), 0) << names[i].utf8;
-        EXPECT_EQ(std::string(static_cast<char*>(var.data), 5), "data" + std::to_string(i));
+        ASSERT_EQ(tovdpmread(&var, n.cp932, 0, 0), 0) << n.utf8;
+        EXPECT_EQ(std::string(static_cast<char*>(var.data), std::strlen(n.utf8)), n.utf8);
         std::free(g_lpReadBuffer); // the module keeps only the last one
         g_lpReadBuffer = nullptr;
-    }
-    ASSERT_EQ(run({"verify", pack}), 0) << err;
-    ASSERT_EQ(run({"list", pack}), 0) << err;
-    const std::string outDir = scratchName("out");
-    std::filesystem::remove_all(outDir);
-    ASSERT_EQ(run({"extract", pack, "-o", outDir}), 0) << err;
-    for (size_t i = 0; i < std::size(names); ++i) {
-        const std::string shown = systemName(names[i].shown, names[i].shown932);
-        EXPECT_NE(out.find(shown), std::string::npos) << out;
-        EXPECT_EQ(readFile(outDir + "/" + shown), "data" + std::to_string(i)) << names[i].utf8;
+        EXPECT_EQ(readFile(outDir + "/" + systemName(n.shown, n.shown932)), n.utf8);
     }
     // By name, as the user spells it.
     ASSERT_EQ(run({"extract", pack, "-o", "-", systemName("アイ.BMP", "\x83\x41\x83\x43.BMP")}), 0) << err;
-    EXPECT_EQ(out, "data2");
+    EXPECT_EQ(out, "アイ.bmp");
 }
 
 TEST_F(Tool, NamesAreMeasuredAndComparedInCodePage932)
@@ -326,42 +319,28 @@ TEST_F(Tool, NamesAreMeasuredAndComparedInCodePage932)
         GTEST_SKIP() << "file names here are not in code page 932";
     const std::string dir = folder("in");
     auto put = [&](const char* utf8, const char* cp932) {
-        const std::string path = dir + "/" + systemName(utf8, cp932);
-        writeFile(path, "x");
-        return path;
+        writeFile(dir + "/" + systemName(utf8, cp932), "x");
+        return dir + "/" + systemName(utf8, cp932);
     };
     // Ten kanji and ".ab" are 23 bytes in code page 932 (33 in UTF-8).
-    const std::string fits = put("一二三四五六七八九十.ab", "\x88\xea\x93\xf1\x8e\x4f\x8e\x6c\x8c\xdc\x98\x5a\x8e\xb5"
-                                                     "\x94\xaa\x8b\xe3\x8f\x5c.ab");
-    const std::string tooLong = put("一二三四五六七八九十.abc", "\x88\xea\x93\xf1\x8e\x4f\x8e\x6c\x8c\xdc\x98\x5a\x8e\xb5"
-                                                         "\x94\xaa\x8b\xe3\x8f\x5c.abc");
-    const std::string a = put("ア.txt", "\x83\x41.txt");
-    const std::string dji = put("ヂ.txt", "\x83\x61.txt");
+    const char* const kanji = "\x88\xea\x93\xf1\x8e\x4f\x8e\x6c\x8c\xdc\x98\x5a\x8e\xb5\x94\xaa\x8b\xe3\x8f\x5c";
+    const std::string fits = put("一二三四五六七八九十.ab", (kanji + std::string(".ab")).c_str());
+    const std::string tooLong = put("一二三四五六七八九十.abc", (kanji + std::string(".abc")).c_str());
+    const std::string a = put("ア.txt", "\x83\x41.txt"), dji = put("ヂ.txt", "\x83\x61.txt");
     const std::string pack = scratchName("jp.dpm");
-    struct Case {
-        std::vector<std::string> files;
-        int status;
-        const char* message;
-    };
-    const Case cases[] = {
+    const std::tuple<std::vector<std::string>, int, const char*> cases[] = {
         {{fits}, 0, ""},
         {{tooLong}, 1, "24 bytes long in code page 932"},
-        {{a, dji}, 1, "would both be the entry"}, // the reader could find only the first
+        {{a, dji}, 1, "would both be the entry"}, // the reader would find only the first
     };
-    for (const Case& c : cases) {
+    for (const auto& [files, status, message] : cases) {
         std::filesystem::remove(pack);
         std::vector<std::string> args = {"create", pack};
-        args.insert(args.end(), c.files.begin(), c.files.end());
-        EXPECT_EQ(run(args), c.status) << c.message;
-        EXPECT_NE(err.find(c.message), std::string::npos) << err;
-        EXPECT_EQ(std::filesystem::exists(pack), c.status == 0);
+        args.insert(args.end(), files.begin(), files.end());
+        EXPECT_EQ(run(args), status) << message;
+        EXPECT_NE(err.find(message), std::string::npos) << err;
+        EXPECT_EQ(std::filesystem::exists(pack), status == 0);
     }
-#ifndef _WIN32
-    // "¥" would come back as "\\": the name is refused, and named.
-    const std::string yen = put("¥.txt", "");
-    EXPECT_EQ(run({"create", pack, yen}), 1);
-    EXPECT_NE(err.find("code page 932 cannot hold the name \"¥.txt\""), std::string::npos) << err;
-#endif
 }
 
 #ifdef _WIN32
@@ -376,8 +355,7 @@ TEST_F(Tool, JapaneseNamesNeedCodePage932ForFileNamesOnWindows)
               std::string::npos)
         << err;
     EXPECT_EQ(readFile(dir + "/ok"), "2");
-    const std::string cafe = file("caf\xe9.txt", "x");
-    EXPECT_EQ(run({"create", scratchName("c.dpm"), cafe}), 1);
+    EXPECT_EQ(run({"create", scratchName("c.dpm"), file("caf\xe9.txt", "x")}), 1);
     EXPECT_NE(err.find("code page 932 cannot hold"), std::string::npos) << err;
 }
 #endif
@@ -391,21 +369,20 @@ TEST_F(Tool, NoOutputReplacesAnInput)
     const std::string image = dpmxPack({{"other", "2"}, {"p.dpm", "inner"}});
     writeFile(pack, image);
     hardLink(pack, dir + "/hard.dpm");
-    std::vector<std::string> spellings = {pack, dir + "/./p.dpm", dir + "/hard.dpm"};
 #ifdef _WIN32
-    spellings.push_back(dir + "\\P.DPM");
+    const std::string spellings[] = {pack, dir + "/./p.dpm", dir + "/hard.dpm", dir + "\\P.DPM"};
+#else
+    std::filesystem::create_symlink("p.dpm", dir + "/soft.dpm");
+    const std::string spellings[] = {pack, dir + "/./p.dpm", dir + "/hard.dpm", dir + "/soft.dpm"};
 #endif
     for (const std::string& other : spellings) {
         EXPECT_EQ(run({"create", pack, other}), 2) << other;
         EXPECT_NE(err.find("is the pack being made"), std::string::npos) << err;
         EXPECT_EQ(run({"append", other, pack}), 2) << other;
         EXPECT_NE(err.find("cannot be appended to itself"), std::string::npos) << err;
-        EXPECT_EQ(readFile(pack), image);
     }
-
     EXPECT_EQ(run({"extract", pack, "-o", dir}), 1);
     EXPECT_NE(err.find("is the pack itself; the entry \"p.dpm\" is not extracted"), std::string::npos) << err;
-    EXPECT_EQ(readFile(pack), image);
     EXPECT_EQ(readFile(dir + "/other"), "2");
     EXPECT_EQ(run({"extract", pack, "P.DPM", "-o", dir}), 1);
     EXPECT_EQ(readFile(pack), image);
@@ -414,11 +391,7 @@ TEST_F(Tool, NoOutputReplacesAnInput)
 TEST_F(Tool, WrongUsageIsNamed)
 {
     const std::string pack = file("p.dpm", dpmxPack({{"a", "1"}}));
-    struct Case {
-        std::vector<std::string> args;
-        const char* message;
-    };
-    const Case cases[] = {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{}, "no command given"},
         {{"lst", pack}, "unknown command 'lst'"},
         {{"list", pack, "--frob"}, "unknown option '--frob'"},
@@ -428,18 +401,16 @@ TEST_F(Tool, WrongUsageIsNamed)
         {{"verify", pack, "b"}, "'b' is one too many"},
         {{"create"}, "create needs the pack's name"},
         {{"append", pack}, "append needs the file to append to and the pack"},
-        {{"extract", pack, "-o", "-"}, "name exactly one entry"},
         {{"-o", "-", "extract", pack, "a", "b"}, "name exactly one entry"},
         {{"list", "-"}, "standard input"},
         {{"create", pack, "-"}, "standard input"},
         {{"append", "-", pack}, "'-' is neither"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(run(c.args), 2) << c.message;
+    for (const auto& [args, message] : cases) {
+        EXPECT_EQ(run(args), 2) << message;
         EXPECT_EQ(err.rfind("tolvo-pack: ", 0), 0u) << err;
-        EXPECT_NE(err.find(c.message), std::string::npos) << err;
+        EXPECT_NE(err.find(message), std::string::npos) << err;
         EXPECT_NE(err.find("usage: tolvo-pack"), std::string::npos) << err;
-        EXPECT_EQ(out, "");
     }
     EXPECT_EQ(run({"list", pack, "--help"}), 0);
     EXPECT_NE(out.find("usage: tolvo-pack create"), std::string::npos) << out;
@@ -447,7 +418,7 @@ TEST_F(Tool, WrongUsageIsNamed)
     EXPECT_EQ(out, std::string("tolvo-pack ") + TOLVO_VERSION + "\n");
 }
 
-TEST_F(Tool, OptionsStandAnywhereAndFoldersAreMade)
+TEST_F(Tool, OptionsStandAnywhereAndStandardOutputIsDash)
 {
     const std::string a = file("a.bin", binary);
     const std::string pack = scratchName("p.dpm");
@@ -456,19 +427,16 @@ TEST_F(Tool, OptionsStandAnywhereAndFoldersAreMade)
 
     const std::string deep = scratchName("new") + "/deeper/still";
     std::filesystem::remove_all(scratchName("new"));
-    ASSERT_EQ(run({"-o", deep, "extract", pack}), 0) << err;
-    EXPECT_EQ(readFile(deep + "/" + a), binary);
+    ASSERT_EQ(run({"-o", deep, "extract", pack}), 0) << err; // the folder is made
     writeFile(deep + "/" + a, "stale");
     ASSERT_EQ(run({"extract", "--output=" + deep, pack, a}), 0) << err;
-    EXPECT_EQ(readFile(deep + "/" + a), binary); // replaced whole
+    EXPECT_EQ(readFile(deep + "/" + a), binary);
 
-    // One entry to standard output, byte for byte.
     ASSERT_EQ(run({"extract", pack, a, "-o", "-"}), 0) << err;
     EXPECT_EQ(out, binary);
-    // A whole pack to standard output; what is said goes to the errors.
     ASSERT_EQ(run({"create", "-", a}), 0) << err;
     EXPECT_EQ(out, readFile(pack));
-    EXPECT_NE(err.find("-: 1 entry"), std::string::npos) << err;
+    EXPECT_NE(err.find("-: 1 entry"), std::string::npos) << err; // said apart from the pack
     EXPECT_FALSE(std::filesystem::exists("-"));
 }
 
@@ -479,13 +447,8 @@ TEST_F(Tool, FoldersWhereFilesBelongAreNamedAsFolders)
     const std::string pack = scratchName("p.dpm");
     ASSERT_EQ(run({"create", pack, a}), 0) << err;
     const std::vector<std::string> cases[] = {
-        {"list", dir},
-        {"verify", dir + ",16"},
-        {"extract", dir},
-        {"create", pack, a, dir},
-        {"create", dir, a},
-        {"append", dir, pack},
-        {"append", a, dir},
+        {"list", dir}, {"verify", dir + ",16"}, {"create", pack, a, dir}, {"create", dir, a},
+        {"append", dir, pack}, {"append", a, dir},
     };
     for (const auto& args : cases) {
         EXPECT_EQ(run(args), 1) << args[0];
@@ -502,19 +465,16 @@ TEST_F(Tool, EmptyPacksAndRepeatedAppendsAreWarnings)
     EXPECT_EQ(readFile(pack), dpmxHeader(16, 0));
     EXPECT_NE(out.find(": 0 entries, 16 bytes"), std::string::npos) << out;
     EXPECT_NE(err.find("warning: " + pack + " holds no entries"), std::string::npos) << err;
-    for (const char* command : {"list", "verify"}) {
+    for (const char* command : {"list", "verify", "extract"}) {
         ASSERT_EQ(run({command, pack}), 0) << command << err;
         EXPECT_NE(err.find("warning: " + pack + " holds no entries"), std::string::npos) << command << err;
     }
-    ASSERT_EQ(run({"extract", pack, "-o", scratchName("none")}), 0) << err;
-    EXPECT_NE(err.find("warning: " + pack + " holds no entries"), std::string::npos) << err;
-    EXPECT_FALSE(std::filesystem::exists(scratchName("none")));
 
     const std::string host = file("game.exe", "GAME");
-    ASSERT_EQ(run({"append", host, pack}), 0) << err;
-    EXPECT_EQ(out, host + ",4\n");
-    ASSERT_EQ(run({"append", host, pack}), 0) << err;
-    EXPECT_EQ(out, host + ",4\n");
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(run({"append", host, pack}), 0) << err;
+        EXPECT_EQ(out, host + ",4\n");
+    }
     EXPECT_NE(err.find("warning: " + host + " already ends with " + pack + "; nothing appended"), std::string::npos)
         << err;
     EXPECT_EQ(readFile(host), "GAME" + dpmxHeader(16, 0));
