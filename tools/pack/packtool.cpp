@@ -217,12 +217,12 @@ bool readPack(const std::string& packText, Pack& pack)
     return true;
 }
 
-void warnIfEmpty(const Pack& pack)
+void warnIfEmpty(const std::string& file, uint32_t count)
 {
-    if (pack.count == 0)
+    if (count == 0)
         say(0, "warning: %s holds no entries: tovdpmload opens it, every read fails, and the next tovdpmload "
                "replaces it",
-            pack.file.c_str());
+            file.c_str());
 }
 
 // Where the reader finds an entry's data: the data base wraps modulo 2^32
@@ -288,12 +288,12 @@ int create(const std::string& packFile, const std::vector<std::string>& files)
                            quoted(in.name).c_str());
         }
         FILE* f = std::fopen(path.c_str(), "rb");
-        const std::string reason = f ? "" : lastSystemError();
+        const std::string reason = f ? "its size is unknown" : lastSystemError();
         const int64_t size = f ? streamSize(f) : -1;
         if (f)
             std::fclose(f);
         if (size < 0)
-            return say(1, "cannot read %s: %s", path.c_str(), f ? "its size is unknown" : reason.c_str());
+            return say(1, "cannot read %s: %s", path.c_str(), reason.c_str());
         total += static_cast<uint64_t>(size);
         if (total >= kDpmxPositionLimit)
             return say(1, "the pack would reach 2 GiB at %s; tovdpmread reads only below that", path.c_str());
@@ -343,10 +343,7 @@ int create(const std::string& packFile, const std::vector<std::string>& files)
             std::fprintf(info, "%s is stored as %s: names are lowered byte by byte, and scripts find it by either name\n",
                          in.path.c_str(), quoted(in.name).c_str());
     }
-    if (count == 0)
-        say(0, "warning: %s holds no entries: tovdpmload opens it, every read fails, and the next tovdpmload "
-               "replaces it",
-            packFile.c_str());
+    warnIfEmpty(packFile, count);
     return 0;
 }
 
@@ -370,7 +367,7 @@ int list(const std::string& packText)
     if (pack.records.size() < pack.count && pack.count < kDpmxPositionLimit)
         std::fprintf(s_out, "the file ends after %u of the %s\n", static_cast<unsigned>(pack.records.size()),
                      counted(pack.count, "record", "records").c_str());
-    warnIfEmpty(pack);
+    warnIfEmpty(pack.file, pack.count);
     return 0;
 }
 
@@ -457,7 +454,7 @@ int extract(const std::string& packText, const std::string& dir, const std::vect
             else
                 chosen.push_back(&r);
         }
-        warnIfEmpty(pack);
+        warnIfEmpty(pack.file, pack.count);
     } else {
         for (const std::string& name : names) {
             std::string key;
@@ -532,7 +529,7 @@ int verify(const std::string& packText)
     }
     std::fprintf(s_out, "%s at position %u: %s\n", pack.file.c_str(), pack.base,
                  pack.count == 1 ? "1 entry, readable" : (counted(pack.count, "entry", "entries") + ", all readable").c_str());
-    warnIfEmpty(pack);
+    warnIfEmpty(pack.file, pack.count);
     return 0;
 }
 
