@@ -135,16 +135,19 @@ void ResultCheck::expect(const char* command, int result, std::initializer_list<
     for (int a : allowed)
         if (a == result)
             return;
-    ++failures_;
-    ++seen_[std::string(command) + " returned " + std::to_string(result)];
+    fail(std::string(command) + " returned " + std::to_string(result));
 }
 
 void ResultCheck::guards(const char* command, bool intact)
 {
-    if (intact)
-        return;
+    if (!intact)
+        fail(std::string(command) + " wrote past a variable's storage");
+}
+
+void ResultCheck::fail(const std::string& what)
+{
     ++failures_;
-    ++seen_[std::string(command) + " wrote past a variable's storage"];
+    ++seen_[what];
 }
 
 void ResultCheck::report() const

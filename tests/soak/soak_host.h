@@ -62,6 +62,8 @@ class ResultCheck {
 public:
     void expect(const char* command, int result, std::initializer_list<int> allowed);
     void guards(const char* command, bool intact);
+    // A failure of another kind.
+    void fail(const std::string& what);
     int failures() const { return failures_; }
     void report() const;
 
