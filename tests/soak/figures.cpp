@@ -1,10 +1,11 @@
 #include "figures.h"
 
 #include <windows.h>
-#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <vector>
+
+#include "unit/music/music_media.h"
 
 namespace {
 
@@ -22,7 +23,8 @@ int64_t handlesInSystemTable()
     };
     typedef LONG(WINAPI * Query)(ULONG, PVOID, ULONG, PULONG);
     static const Query query =
-        reinterpret_cast<Query>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation"));
+        reinterpret_cast<Query>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"),
+                                                                            "NtQuerySystemInformation")));
     const ULONG kSystemHandleInformation = 16;
     const LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
     if (!query)
@@ -68,10 +70,7 @@ int64_t liveHeapBytes()
 ProcessFigures sampleProcess()
 {
     ProcessFigures f{};
-    PROCESS_MEMORY_COUNTERS_EX pm{};
-    pm.cb = sizeof pm;
-    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pm), sizeof pm))
-        f.privateBytes = static_cast<int64_t>(pm.PrivateUsage ? pm.PrivateUsage : pm.PagefileUsage);
+    f.privateBytes = static_cast<int64_t>(privateBytes());
     f.heapBytes = liveHeapBytes();
     DWORD handles = 0;
     f.handles = GetProcessHandleCount(GetCurrentProcess(), &handles) && handles ? handles : handlesInSystemTable();

@@ -25,10 +25,10 @@ constexpr int64_t kStepsPerPackRead = 400;
 } // namespace
 
 struct Session::Variables {
-    HostVariable wave{0, TOLVO_TYPE_INT, fileBytes(fixture("music/tone.wav"))};
-    HostVariable midi{0, TOLVO_TYPE_INT, fileBytes(fixture("music/tune.mid"))};
-    HostVariable ogg{0, TOLVO_TYPE_INT, fileBytes(fixture("ogg/stereo22050.ogg"))};
-    HostVariable cutchain{0, TOLVO_TYPE_INT, fileBytes(fixture("ogg/cutchain.ogg"))};
+    HostVariable wave{0, TOLVO_TYPE_INT, readFile(fixture("music/tone.wav"))};
+    HostVariable midi{0, TOLVO_TYPE_INT, readFile(fixture("music/tune.mid"))};
+    HostVariable ogg{0, TOLVO_TYPE_INT, readFile(fixture("ogg/stereo22050.ogg"))};
+    HostVariable cutchain{0, TOLVO_TYPE_INT, readFile(fixture("ogg/cutchain.ogg"))};
     HostVariable text{16, TOLVO_TYPE_STRING};
     HostVariable number{16, TOLVO_TYPE_INT};
     // Filled by tovdpmread, then loaded as music.

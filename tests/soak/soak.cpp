@@ -182,7 +182,7 @@ int main(int argc, char** argv)
     const DWORD start = GetTickCount();
     int64_t commands = 0;
     if (mode == "cycles") {
-        HostVariable theme(0, TOLVO_TYPE_INT, fileBytes(fixture("ogg/stereo22050.ogg")));
+        HostVariable theme(0, TOLVO_TYPE_INT, readFile(fixture("ogg/stereo22050.ogg")));
         HostVariable packed(16, TOLVO_TYPE_INT);
         series.sample(0, platformKeeps(floor, counts));
         for (long i = 0; i < n; ++i) {

@@ -38,19 +38,6 @@ std::string fixture(const char* relative)
     return std::string(TOLVO_FIXTURE_DIR) + "/" + relative;
 }
 
-std::vector<unsigned char> fileBytes(const std::string& path)
-{
-    std::vector<unsigned char> bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        unsigned char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-            bytes.insert(bytes.end(), buf, buf + n);
-        std::fclose(f);
-    }
-    return bytes;
-}
-
 bool createHostWindow(TolvoWindowInfo& info)
 {
     WNDCLASSA wc{};

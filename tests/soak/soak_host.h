@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "tolvo.h"
+#include "unit/music/music_media.h"
 
-// The fixtures the build made (tests/fixtures), as an absolute path.
+// The fixtures the build made (tests/fixtures), as an absolute path; their
+// bytes: readFile of unit/music/music_media.h.
 std::string fixture(const char* relative);
-std::vector<unsigned char> fileBytes(const std::string& path);
 
 // A top-level window, shown and in the foreground, as a game's main window;
 // the record tovinit takes.
