@@ -1,15 +1,15 @@
 // tolvo-soak: the plug-in's commands for a long time on the real platform
 // (Wine's DirectInput, DirectMusic, DirectShow and DxDiag; only the boxes
-// are counted instead of shown), sampling the process's private bytes,
-// handles and threads along the way.
+// are counted instead of shown), sampling the process's private bytes, heap
+// bytes, handles and threads after each tovbye.
 //
 //   tolvo-soak cycles N [--leak KIND]         N tovinit/tovbye cycles with every
 //                                             engine, each using every engine
 //   tolvo-soak session N SEED [--leak KIND]   a random game session of N commands
 //
-// --leak handle|thread|object|block leaks one event handle, one thread, one
-// platform object (the music performance) or one 64 KiB block per sample
-// step, to show that the checker catches it. Exit status: 0 every figure
+// --leak handle|thread|object|block keeps one event handle, one thread, one
+// reference to the music performance or one 64 KiB block before every
+// tovbye, to show that the checker catches it. Exit status: 0 every figure
 // flat and every result as documented, 1 not, 2 wrong usage or no window.
 #include <windows.h>
 
@@ -180,7 +180,6 @@ int main(int argc, char** argv)
     Series series;
     PlatformCounts counts;
     const DWORD start = GetTickCount();
-    int64_t commands = 0;
     if (mode == "cycles") {
         HostVariable theme(0, TOLVO_TYPE_INT, readFile(fixture("ogg/stereo22050.ogg")));
         HostVariable packed(16, TOLVO_TYPE_INT);
@@ -191,7 +190,6 @@ int main(int argc, char** argv)
             ++counts.graphs;
             series.sample(0, platformKeeps(floor, counts));
         }
-        commands = n * 22;
         std::printf("%ld tovinit/tovbye cycles with every engine\n", n);
     } else {
         // Samples are taken after each tovbye of the session.
@@ -206,7 +204,6 @@ int main(int argc, char** argv)
             }
         }
         counts = session.platformCounts();
-        commands = n;
         std::printf("a session of %ld commands, seed %llu; %lld pack reads keep %lld bytes by design\n", n, seed,
                     static_cast<long long>(session.packReads()), static_cast<long long>(session.keptBytes()));
         for (const auto& [name, results] : session.calls()) {
@@ -220,7 +217,7 @@ int main(int argc, char** argv)
     const double seconds = (GetTickCount() - start) / 1000.0;
 
     const ProcessFigures last = sampleProcess();
-    std::printf("%lld commands in %.1f s; %zu samples, the first %zu left out\n", static_cast<long long>(commands),
+    std::printf("%lld commands in %.1f s; %zu samples, the first %zu left out\n", static_cast<long long>(check.commands()),
                 seconds, series.handles.size(), warmup);
     auto floorLine = [](const char* what, const PlatformCost& c, int64_t n) {
         std::printf("  %-31s %7.0f private %7.0f heap %5.1f handles %4.1f threads, %lld times\n", what,

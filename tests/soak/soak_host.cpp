@@ -119,6 +119,7 @@ bool HostInteger::guardsIntact() const
 
 void ResultCheck::expect(const char* command, int result, std::initializer_list<int> allowed)
 {
+    ++commands_;
     for (int a : allowed)
         if (a == result)
             return;

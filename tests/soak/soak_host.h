@@ -66,9 +66,11 @@ public:
     // A failure of another kind.
     void fail(const std::string& what);
     int failures() const { return failures_; }
+    int64_t commands() const { return commands_; }
     void report() const;
 
 private:
     int failures_ = 0;
+    int64_t commands_ = 0;
     std::map<std::string, int> seen_;
 };
