@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "music/oggwave.h"
+#include "unit/case_trace.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -93,7 +94,7 @@ TEST(Chains, FailedOpenOfALaterLinkLeavesNothingBehind)
         {"memory", [&](void** image, int32_t* size) { return oggMemToWave(&var, 2, image, size); }},
     };
     for (const Way& way : ways) {
-        SCOPED_TRACE(way.name);
+        CASE_TRACE(way.name);
         auto failsCleanly = [&] {
             void* image = untouched;
             int32_t size = -7;
