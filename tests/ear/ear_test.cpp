@@ -397,6 +397,8 @@ TEST_F(MusicEar, Midi)
     const Figures f = hearUntil([] { EXPECT_EQ(tovmusicplay(0, 0, 0, 0), 0); }, 2500,
                                 [&](const Figures& f, const Sound&) { return f.heard == heard; });
     EXPECT_EQ(f.heard, heard) << describe(f);
+    // The silence is MIDI's alone: the same performance sounds the tone.
+    EXPECT_EQ(unlike(playTone([&](const Figures& f, const Sound&) { return like(f, toneFigures); }), toneFigures), "");
 }
 
 } // namespace
