@@ -6,7 +6,7 @@
 //
 // Where the platform does not do what DirectMusic does on Windows, for a
 // reason of its own, the case expects what the platform does and says why in
-// one line (onWine10()); an upgrade that changes it makes the case fail.
+// one line (kWine10); an upgrade that changes it makes the case fail.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -21,19 +21,17 @@
 
 #include "ear/listen.h"
 #include "music/music.h"
+#include "platform/platform.h"
 #include "plugin/frame.h"
 #include "plugin/seam.h"
+#include "unit/case_trace.h"
 #include "unit/music/music_media.h"
 
 namespace {
 
 const std::string kFixtures = TOLVO_FIXTURES;
 
-bool onWine10()
-{
-    const char* p = std::getenv("TOLVO_PLATFORM");
-    return p && !std::strcmp(p, "wine10");
-}
+const bool kWine10 = platformName() == "wine10";
 
 bool within(double a, double b, double tolerance)
 {
@@ -304,7 +302,7 @@ TEST_F(MusicEar, HardLeftAndHardRightMoveTheBalance)
         balance[side] = f.channelDb[0] - f.channelDb[1];
     }
     std::printf("balance at x = -1: %.2f dB, at x = +1: %.2f dB\n", balance[0], balance[1]);
-    if (onWine10()) {
+    if (kWine10) {
         // Wine 10.0 plays a wave track in a DirectSound buffer of its own, outside the audio path's 3D buffer.
         EXPECT_NEAR(balance[0], 0.0, 0.5);
         EXPECT_NEAR(balance[1], 0.0, 0.5);
@@ -319,7 +317,7 @@ TEST_F(MusicEar, MasterVolume)
     const Figures full = playTone([&](const Figures& f, const Sound&) { return like(f, toneFigures); });
     ASSERT_EQ(tovmusicsetvol(0, -1000, 0, 0), 0);
     // Wine 10.0 keeps the master volume for GetGlobalParam but never applies it.
-    const double drop = onWine10() ? 0.0 : 10.0;
+    const double drop = kWine10 ? 0.0 : 10.0;
     const Figures quiet =
         playTone([&](const Figures& f, const Sound&) { return f.heard && within(full.rmsDb - f.rmsDb, drop, 0.5); });
     EXPECT_NEAR(full.rmsDb - quiet.rmsDb, drop, 0.5);
@@ -328,15 +326,15 @@ TEST_F(MusicEar, MasterVolume)
 TEST_F(MusicEar, StopOnAPlayingTone)
 {
     for (int slot : {0, -1}) {
-        SCOPED_TRACE(slot);
+        CASE_TRACE("slot " << slot);
         // Wine 10.0's Stop drops the messages not yet sent; a wave buffer already playing runs to its end.
-        const double want = onWine10() ? toneFigures.soundingSec : 0.15;
+        const double want = kWine10 ? toneFigures.soundingSec : 0.15;
         const Figures f = playTone([&](const Figures& f, const Sound&) { return within(f.soundingSec, want, 0.05); },
                                    [&] {
                                        Sleep(150);
                                        EXPECT_EQ(tovmusicstop(slot, 0, 0, 0), 0);
                                    });
-        EXPECT_NEAR(f.soundingSec, want, onWine10() ? 0.05 : 0.1);
+        EXPECT_NEAR(f.soundingSec, want, kWine10 ? 0.05 : 0.1);
     }
 }
 
@@ -350,8 +348,8 @@ TEST_F(MusicEar, CheckAndPlay2WhileATonePlays)
                                    again = tovmusicplay2(0, 0, 0, 0);
                                });
     // Wine 10.0's IsPlaying is a stub that always answers "not playing".
-    EXPECT_EQ(check, onWine10() ? 0 : -1);
-    EXPECT_EQ(again, onWine10() ? 0 : -1);
+    EXPECT_EQ(check, kWine10 ? 0 : -1);
+    EXPECT_EQ(again, kWine10 ? 0 : -1);
     // Played again on Wine 10, the wave's buffer is already playing and goes on as it was.
     EXPECT_EQ(unlike(f, toneFigures), "");
 }
@@ -361,8 +359,8 @@ TEST_F(MusicEar, RepeatsPlayTheToneAgain)
     HostVar wave(tone);
     ASSERT_EQ(tovmusicload2(&wave.rec, 0, 0, 0), 0);
     // Wine 10.0's segment state starts each repeat of a wave segment late and loses the last one.
-    const int plays = onWine10() ? 2 : 3;
-    const double gap = onWine10() ? 0.39 : 0.0;
+    const int plays = kWine10 ? 2 : 3;
+    const double gap = kWine10 ? 0.39 : 0.0;
     auto good = [&](const Figures& f, const Sound&) {
         return within(f.soundingSec, plays * toneFigures.soundingSec, 0.05) && within(f.longestGapSec, gap, 0.1);
     };
@@ -374,9 +372,9 @@ TEST_F(MusicEar, RepeatsPlayTheToneAgain)
 TEST_F(MusicEar, EffectsOnThePath)
 {
     for (int effect = 1; effect <= 9; ++effect) {
-        SCOPED_TRACE(effect);
+        CASE_TRACE("effect " << effect);
         ASSERT_EQ(tovmusicfx(effect, 0, 0, 0), 0);
-        if (onWine10()) {
+        if (kWine10) {
             // Wine 10.0 plays a wave track in a DirectSound buffer of its own, outside the path's effects.
             const Figures f = playTone([&](const Figures& f, const Sound&) { return like(f, toneFigures); });
             EXPECT_EQ(unlike(f, toneFigures), "");
@@ -392,8 +390,8 @@ TEST_F(MusicEar, EffectsOnThePath)
 TEST_F(MusicEar, Midi)
 {
     ASSERT_EQ(tovmusicload(0, (kFixtures + "/music/tune.mid").c_str(), 0, 0), 0);
-    // Wine 10.0 ships no General MIDI instrument collection (it looks for drivers\gm.dls): notes stay silent.
-    const bool heard = !onWine10();
+    // Wine 10.0 ships no default instrument set and never connects a MIDI file's instruments to one: notes stay silent.
+    const bool heard = !kWine10;
     const Figures f = hearUntil([] { EXPECT_EQ(tovmusicplay(0, 0, 0, 0), 0); }, 2500,
                                 [&](const Figures& f, const Sound&) { return f.heard == heard; });
     EXPECT_EQ(f.heard, heard) << describe(f);

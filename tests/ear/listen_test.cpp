@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ear/listen.h"
+#include "unit/case_trace.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ TEST(Listen, MeasuresPitchLevelTimesAndBursts)
          -200, 0, 0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        CASE_TRACE(c.name);
         const Figures f = measure(c.sound);
         EXPECT_EQ(f.heard, c.heard);
         EXPECT_EQ(f.bursts, c.bursts);
