@@ -42,6 +42,17 @@ demo)
   cat out.txt
   [ $rc = 0 ] || fail "the demo exited with $rc"
   grep -qx 'msg = "Hello from a DPMX pack."' out.txt || fail "the pack's text was not printed"
+  # The movie loads on the platform the runner chose, and plays except on
+  # Wine 10, where the demo says why not (platform.movie-yuv-video shows
+  # Wine 10 dying on the demo's pictures).
+  # (Lines of the platform's own on standard error may come between.)
+  movie=$(sed -n '/^-- movie/,/^-- a pack/p' out.txt | grep -E '^(here|result) = |^not played' | head -n 3)
+  case ${TOLVO_PLATFORM:-wine8} in
+    wine10) next='not played on Wine 10: its video renderer overruns its heap on YUV pictures' ;;
+    *) next='result = 0' ;;
+  esac
+  [ "$movie" = "$(printf 'here = "%s"\nresult = 0\n%s' "${TOLVO_PLATFORM:-wine8}" "$next")" ] ||
+    fail "the movie section began otherwise on ${TOLVO_PLATFORM:-wine8}: $movie"
   # The music section begins with its read from the pack, load and start.
   music=$(sed -n '/^-- music/{n;p;n;p;n;p;q;}' out.txt)
   [ "$music" = "$(printf 'result = 0\nresult = 0\nresult = 0')" ] || fail "the music was not read, loaded and started"

@@ -100,8 +100,8 @@ int main()
     };
     for (const Case& c : cases) {
         const Answer answers[] = {
-            {"wine-8", "0x00000000", "Wine 8 takes a MIDI segment from a file or memory alike"},
-            {"wine-10", c.wine10, c.why10},
+            {"wine8", "0x00000000", "Wine 8 takes a MIDI segment from a file or memory alike"},
+            {"wine10", c.wine10, c.why10},
             {"windows", "0x00000000", "loading from memory is the documented equal of loading a file"},
         };
         failures += expectAnswer(c.question, hexResult(c.answer), answers);

@@ -1,4 +1,4 @@
-// movie-yuv-video RAW_I420_AVI MJPEG_AVI
+// movie-yuv-video RAW_I420_AVI MJPEG_AVI SILENT_MJPEG_AVI
 //
 // The movie commands' DirectShow calls, in their order, made by a plain
 // program over a window of its own: Stop, SetPositions, RenderFile,
@@ -243,8 +243,8 @@ int main(int argc, char** argv)
     setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc == 3 && std::strcmp(argv[1], "--play") == 0)
         return play(argv[2]);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: movie-yuv-video RAW_I420_AVI MJPEG_AVI\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: movie-yuv-video RAW_I420_AVI MJPEG_AVI SILENT_MJPEG_AVI\n");
         return 2;
     }
     int failures = 0;
@@ -258,14 +258,14 @@ int main(int argc, char** argv)
     // the one that plays.
     const Child raw = runChild(argv[1]);
     const Answer rawVideo[] = {
-        {"wine-8", "Video Renderer, RGB32", "GDI renderer; GStreamer converts to RGB"},
-        {"wine-10", "VMR-7, YV12", "VMR-7 is the default renderer and takes YUV"},
+        {"wine8", "Video Renderer, RGB32", "GDI renderer; GStreamer converts to RGB"},
+        {"wine10", "VMR-7, YV12", "VMR-7 is the default renderer and takes YUV"},
         {"windows", "*", "depends on the installed decoders"},
     };
     failures += expectAnswer("raw I420 AVI: renderer and format", raw.video, rawVideo);
     const Answer rawPlay[] = {
-        {"wine-8", "played to the end", "the GDI renderer draws RGB32"},
-        {"wine-10", "died: 0xc0000005", "a YV12 frame overruns a surface sized without its chroma planes"},
+        {"wine8", "played to the end", "the GDI renderer draws RGB32"},
+        {"wine10", "died: 0xc0000005", "a YV12 frame overruns a surface sized without its chroma planes"},
         {"windows", "played to the end", "DirectShow's documented use"},
     };
     failures += expectAnswer("raw I420 AVI: load, play, drain to the end", raw.result, rawPlay);
@@ -275,10 +275,22 @@ int main(int argc, char** argv)
     // window to own.
     const Child mjpeg = runChild(argv[2]);
     const Answer mjpegLoad[] = {
-        {"wine-8", "0x00000000 0x00000000", "GStreamer decodes the pictures"},
-        {"wine-10", "0x00040242 0x80004002", "VFW_S_PARTIAL_RENDER: no MJPG decoder; no video window"},
+        {"wine8", "0x00000000 0x00000000", "GStreamer decodes the pictures"},
+        {"wine10", "0x00040242 0x80004002", "VFW_S_PARTIAL_RENDER: no MJPG decoder; no video window"},
         {"windows", "0x00000000 0x00000000", "the system's MJPG decoder"},
     };
     failures += expectAnswer("Motion-JPEG AVI: RenderFile and put_Owner", mjpeg.load, mjpegLoad);
+
+    // Motion JPEG without sound (the demo's movie): here Wine 10 does decode
+    // the pictures (its GStreamer part reports on standard error), into YV12
+    // for the VMR-7, and the frames overrun the surface as the raw ones do.
+    const Child silent = runChild(argv[3]);
+    const Answer silentVideo[] = {
+        {"wine8", "Video Renderer, RGB32", "GDI renderer; GStreamer converts to RGB"},
+        {"wine10", "VMR-7, YV12", "decoded into YUV for the VMR-7"},
+        {"windows", "*", "depends on the installed decoders"},
+    };
+    failures += expectAnswer("Motion-JPEG AVI without sound: renderer and format", silent.video, silentVideo);
+    failures += expectAnswer("Motion-JPEG AVI without sound: load, play, drain to the end", silent.result, rawPlay);
     return failures ? 1 : 0;
 }

@@ -114,8 +114,8 @@ int main()
 
     // The slots' "still sounding" test: Wine's IsPlaying is a stub.
     const Answer playing[] = {
-        {"wine-8", "0x00000001", "IsPlaying is a stub that answers S_FALSE"},
-        {"wine-10", "0x00000001", "IsPlaying is still a stub that answers S_FALSE"},
+        {"wine8", "0x00000001", "IsPlaying is a stub that answers S_FALSE"},
+        {"wine10", "0x00000001", "IsPlaying is still a stub that answers S_FALSE"},
         {"windows", "0x00000000", "S_OK while the segment sounds"},
     };
     failures += expectAnswer("IsPlaying right after PlaySegmentEx", hexResult(e.performance->IsPlaying(segment, nullptr)),
@@ -123,15 +123,15 @@ int main()
 
     // What keeps a played segment (and so the block it was made from) alive.
     const Answer held[] = {
-        {"wine-8", "0", "nothing plays, so no segment state keeps it"},
-        {"wine-10", "1", "the segment state that plays it holds it"},
+        {"wine8", "0", "nothing plays, so no segment state keeps it"},
+        {"wine10", "1", "the segment state that plays it holds it"},
         {"windows", "*", "the performance's own business"},
     };
     failures += expectAnswer("references held on a playing segment", othersHolding(segment), held);
     e.performance->Stop(segment, nullptr, 0, 0);
     const Answer stopped[] = {
-        {"wine-8", "0", "nothing played"},
-        {"wine-10", "0", "Stop ends the segment state at once"},
+        {"wine8", "0", "nothing played"},
+        {"wine10", "0", "Stop ends the segment state at once"},
         {"windows", "*", "the performance's own business"},
     };
     failures += expectAnswer("references held once it is stopped", othersHolding(segment), stopped);

@@ -10,18 +10,7 @@
 #include <cstring>
 #include <string>
 
-// "windows", or "wine-N" with Wine's major version (from ntdll's
-// wine_get_version, which Windows does not have).
-inline std::string platformName()
-{
-    using WineGetVersion = const char*(CDECL*)();
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    auto version = ntdll ? reinterpret_cast<WineGetVersion>(reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version"))) : nullptr;
-    if (!version)
-        return "windows";
-    const std::string v = version();
-    return "wine-" + v.substr(0, v.find('.'));
-}
+#include "../../tools/common/platform_name.h"
 
 // One platform's recorded answer to a question, and why it answers so.
 struct Answer {

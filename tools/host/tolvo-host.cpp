@@ -31,6 +31,14 @@
 //                               main window's client coordinates
 //   resize W H                  gives the main window a client area of W x H
 //   file NAME "path"            a byte buffer holding the file's bytes
+//   platform NAME               a string variable holding the platform the host
+//                               runs on: windows, or wine8, wine10 ... under Wine
+//   if NAME VALUE ... [else ...] end
+//                               runs the first block when NAME holds VALUE (as
+//                               in expect), the else block otherwise
+//   boxes NAME                  from now on answers every message box at once
+//                               with OK and collects its text in the string
+//                               variable NAME (texts joined by line feeds)
 // Exit status: 0 all expectations held, 1 one failed, 2 the script is wrong
 // or the DLL could not be loaded.
 #include <windows.h>
@@ -49,6 +57,7 @@
 #include <string>
 #include <vector>
 
+#include "platform_name.h"
 #include "tolvo.h"
 
 namespace {
@@ -353,6 +362,90 @@ bool holds(const std::vector<std::string>& w, size_t at, int lineNo)
     return v == parseInt(w[at + 1], lineNo);
 }
 
+// REF holds VALUE: a number (REF read as an integer), "text" (the
+// variable's text) or hex:0102ff (the storage's leading bytes). `got` and
+// `want` are what was compared, as expect prints them.
+bool compare(const std::string& ref, const std::string& value, int lineNo, std::string& got, std::string& want)
+{
+    if (isQuoted(value)) {
+        got = stringOf(lookup(ref, lineNo));
+        want = value.substr(1);
+        const bool same = got == want;
+        got = "\"" + got + "\"";
+        want = "\"" + want + "\"";
+        return same;
+    }
+    if (value.rfind("hex:", 0) == 0) {
+        Variable& v = lookup(ref, lineNo);
+        want = value.substr(4);
+        const size_t bytes = want.size() / 2;
+        const size_t room = v.rec.word_count > 0 ? static_cast<size_t>(v.rec.word_count) * 4 : 0;
+        got = hexOf(v.rec.data, bytes <= room ? bytes : room);
+        return got == want;
+    }
+    int32_t v = 0;
+    integerOf(ref, lineNo, v);
+    const int32_t e = parseInt(value, lineNo);
+    got = std::to_string(v);
+    want = std::to_string(e);
+    return v == e;
+}
+
+// The `end` of the block that the repeat or if at `open` begins, and the
+// block's own `else` (0 when it has none; a repeat never has one).
+size_t blockEnd(const std::vector<Line>& lines, size_t open, size_t& elseAt)
+{
+    elseAt = 0;
+    int depth = 1;
+    for (size_t j = open + 1; j < lines.size(); ++j) {
+        const std::string& op = lines[j].words[0];
+        if (op == "repeat" || op == "if") {
+            ++depth;
+        } else if (op == "else" && depth == 1 && lines[open].words[0] == "if") {
+            if (elseAt)
+                fail(lines[j].number, "a second else");
+            elseAt = j;
+        } else if (op == "end" && --depth == 0) {
+            return j;
+        }
+    }
+    fail(lines[open].number, "%s without end", lines[open].words[0].c_str());
+}
+
+// `boxes`: the variable that collects the texts of the boxes answered.
+std::string g_boxVariable;
+HHOOK g_boxHook = nullptr;
+
+// Sees each window of this thread activated; a dialog of the message box
+// class gets its text read and its OK pressed. The box's own message loop
+// takes the posted press, so the command that showed the box returns.
+LRESULT CALLBACK answerBoxes(int code, WPARAM wp, LPARAM lp)
+{
+    static HWND s_answered = nullptr; // activated again while it closes
+    HWND box = reinterpret_cast<HWND>(wp);
+    char cls[16] = "";
+    if (code == HCBT_DESTROYWND && box == s_answered)
+        s_answered = nullptr;
+    if (code == HCBT_ACTIVATE && box != s_answered && GetClassNameA(box, cls, sizeof cls) &&
+        !std::strcmp(cls, "#32770")) {
+        s_answered = box;
+        char text[1024] = "";
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text); // the message's static control
+        std::printf("box: %s\n", text);
+        Variable& v = *g_vars.at(g_boxVariable);
+        std::string all = stringOf(v);
+        all += (all.empty() ? "" : "\n") + std::string(text);
+        const size_t room = v.rec.word_count > 0 ? static_cast<size_t>(v.rec.word_count) * 4 : 0;
+        if (room > 0 && v.rec.data) {
+            const size_t n = all.size() < room ? all.size() : room - 1;
+            std::memcpy(v.rec.data, all.data(), n);
+            static_cast<char*>(v.rec.data)[n] = '\0';
+        }
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    return CallNextHookEx(g_boxHook, code, wp, lp);
+}
+
 void runLines(const std::vector<Line>& lines, size_t begin, size_t end);
 
 void runStatement(const std::vector<Line>& lines, size_t& i)
@@ -417,30 +510,8 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
     } else if (op == "expect") {
         if (w.size() != 3)
             fail(n, "usage: expect NAME VALUE");
-        bool ok;
         std::string got, want;
-        if (isQuoted(w[2])) {
-            got = stringOf(lookup(w[1], n));
-            want = w[2].substr(1);
-            ok = got == want;
-            got = "\"" + got + "\"";
-            want = "\"" + want + "\"";
-        } else if (w[2].rfind("hex:", 0) == 0) {
-            Variable& v = lookup(w[1], n);
-            want = w[2].substr(4);
-            const size_t bytes = want.size() / 2;
-            const size_t room = v.rec.word_count > 0 ? static_cast<size_t>(v.rec.word_count) * 4 : 0;
-            got = hexOf(v.rec.data, bytes <= room ? bytes : room);
-            ok = got == want;
-        } else {
-            int32_t v = 0;
-            integerOf(w[1], n, v);
-            const int32_t e = parseInt(w[2], n);
-            ok = v == e;
-            got = std::to_string(v);
-            want = std::to_string(e);
-        }
-        if (!ok) {
+        if (!compare(w[1], w[2], n, got, want)) {
             std::printf("%s:%d: expected %s to be %s, got %s\n", g_scriptName, n, w[1].c_str(), want.c_str(),
                         got.c_str());
             ++g_failures;
@@ -516,16 +587,8 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
         if (w.size() != 2 && (w.size() != 5 || w[2] != "until"))
             fail(n, "usage: repeat N [until NAME VALUE] ... end");
         const int32_t times = parseInt(w[1], n);
-        int depth = 1;
-        size_t j = i + 1;
-        for (; j < lines.size(); ++j) {
-            if (lines[j].words[0] == "repeat")
-                ++depth;
-            else if (lines[j].words[0] == "end" && --depth == 0)
-                break;
-        }
-        if (j == lines.size())
-            fail(n, "repeat without end");
+        size_t elseAt;
+        const size_t j = blockEnd(lines, i, elseAt);
         ++g_repeatDepth;
         for (int32_t k = 0; k < times && !g_break; ++k) {
             runLines(lines, i + 1, j);
@@ -535,8 +598,36 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
         --g_repeatDepth;
         g_break = false;
         i = j;
+    } else if (op == "if") {
+        if (w.size() != 3)
+            fail(n, "usage: if NAME VALUE ... [else ...] end");
+        size_t elseAt;
+        const size_t j = blockEnd(lines, i, elseAt);
+        std::string got, want;
+        if (compare(w[1], w[2], n, got, want))
+            runLines(lines, i + 1, elseAt ? elseAt : j);
+        else if (elseAt)
+            runLines(lines, elseAt + 1, j);
+        i = j;
+    } else if (op == "platform") {
+        if (w.size() != 2)
+            fail(n, "usage: platform NAME");
+        const std::string name = platformName().substr(0, 31);
+        declare(w[1], TOLVO_TYPE_STRING, 32, n);
+        std::memcpy(g_vars[w[1]]->rec.data, name.c_str(), name.size() + 1);
+    } else if (op == "boxes") {
+        if (w.size() != 2)
+            fail(n, "usage: boxes NAME");
+        declare(w[1], TOLVO_TYPE_STRING, 1024, n);
+        g_boxVariable = w[1];
+        if (!g_boxHook)
+            g_boxHook = SetWindowsHookExA(WH_CBT, answerBoxes, nullptr, GetCurrentThreadId());
+        if (!g_boxHook)
+            fail(n, "cannot watch for message boxes");
     } else if (op == "end") {
-        fail(n, "end without repeat");
+        fail(n, "end without repeat or if");
+    } else if (op == "else") {
+        fail(n, "else without if");
     } else {
         if (w.size() > 5)
             fail(n, "a command takes at most four arguments");
