@@ -1,11 +1,13 @@
 // tolvo-ogg2wav: the plug-in's own Ogg Vorbis to WAVE conversion as a command
 // line tool, so that a user can see what the plug-in makes of a file.
 //
-//   tolvo-ogg2wav FILE OUT.wav [--memory]
+//   tolvo-ogg2wav FILE OUT.wav [--memory] [--jobs N]
 //
 // Without --memory the file converter reads FILE by name (what a music file
 // load does); with it, FILE's bytes are put in a buffer of whole 32-bit words
 // and the memory converter reads them (what a load from a variable does).
+// --jobs N decodes on at most N cores (1: one decoder from start to end);
+// without it the machine's cores are used, as the plug-in uses them.
 // Exit status: 0 written, 1 conversion or file error, 2 wrong arguments.
 #include <errno.h>
 #include <stdio.h>
@@ -17,12 +19,21 @@
 namespace {
 
 const char* const kUsage =
-    "usage: tolvo-ogg2wav FILE OUT.wav [--memory]\n"
+    "usage: tolvo-ogg2wav FILE OUT.wav [--memory] [--jobs N]\n"
     "  Decodes the Ogg Vorbis stream in FILE into a 16-bit PCM RIFF WAVE file,\n"
     "  exactly as tolvo.dll does when it loads the stream as music.\n"
     "  --memory  decode from the file's bytes in memory, as a load from a\n"
     "            variable does (a stream damaged in mid-stream then keeps the\n"
-    "            samples before the damage instead of failing)\n";
+    "            samples before the damage instead of failing)\n"
+    "  --jobs N  decode on at most N cores (1: on one); the image is the same\n";
+
+// --jobs takes a whole number from 1 to 999.
+int parseJobs(const char* text)
+{
+    if (!text || !*text || strlen(text) > 3 || strspn(text, "0123456789") != strlen(text))
+        return 0;
+    return atoi(text);
+}
 
 // FILE's bytes as a host variable holds them: rounded up to whole words.
 int loadVariable(const char* path, TolvoVar* var)
@@ -58,11 +69,19 @@ int loadVariable(const char* path, TolvoVar* var)
 int main(int argc, char** argv)
 {
     bool memory = false;
+    OggSplit split;
     const char* in = nullptr;
     const char* out = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--memory") == 0)
             memory = true;
+        else if (strcmp(argv[i], "--jobs") == 0) {
+            split.jobs = parseJobs(i + 1 < argc ? argv[++i] : nullptr);
+            if (split.jobs < 1) {
+                fputs(kUsage, stderr);
+                return 2;
+            }
+        }
         else if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
             fputs(kUsage, stdout);
             return 0;
@@ -98,10 +117,10 @@ int main(int argc, char** argv)
             fprintf(stderr, "tolvo-ogg2wav: %s: %s\n", in, strerror(errno));
             return 1;
         }
-        ok = oggMemToWave(&var, 2, &image, &size);
+        ok = oggMemToWaveSplit(&var, 2, &image, &size, &split);
         free(var.data);
     } else {
-        ok = oggFileToWave(in, 2, &image, &size);
+        ok = oggFileToWaveSplit(in, 2, &image, &size, &split);
     }
     if (!ok) {
         fprintf(stderr,
