@@ -261,7 +261,7 @@ TEST(SplitDecode, JobsBoundTheRanges)
         const Conversion three = convertWith("long.ogg", from, jobs(3));
         EXPECT_EQ(three.ranges, 3);
         expectSame(three.out, one.out, "3 jobs");
-        // Eight seconds of stereo are not worth sixteen decoders.
+        // Fourteen seconds of stereo are not worth sixteen decoders.
         const Conversion many = convertWith("long.ogg", from, jobs(OGG_MAX_RANGES));
         EXPECT_GE(many.ranges, 2);
         EXPECT_LT(many.ranges, OGG_MAX_RANGES);
