@@ -27,6 +27,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 extern char** environ;
 #endif
 
@@ -87,29 +88,35 @@ double timeConversion(const char* path, int jobs)
     return t;
 }
 
-// The process's memory high-water mark in bytes: private bytes on Windows,
-// the resident set elsewhere.
-double peakBytes()
-{
-#ifdef _WIN32
-    PROCESS_MEMORY_COUNTERS pm{};
-    GetProcessMemoryInfo(GetCurrentProcess(), &pm, sizeof pm);
-    return double(pm.PeakPagefileUsage);
-#else
-    struct rusage ru;
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_maxrss * 1024.0;
-#endif
-}
-
+// The process's resident memory (working set) in bytes now, and its
+// high-water mark.
 double currentBytes()
 {
 #ifdef _WIN32
     PROCESS_MEMORY_COUNTERS pm{};
     GetProcessMemoryInfo(GetCurrentProcess(), &pm, sizeof pm);
-    return double(pm.PagefileUsage);
+    return double(pm.WorkingSetSize);
 #else
-    return peakBytes(); // the high-water mark so far: nothing big was made yet
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE));
+#endif
+}
+
+double peakBytes()
+{
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS pm{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &pm, sizeof pm);
+    return double(pm.PeakWorkingSetSize);
+#else
+    struct rusage ru;
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_maxrss * 1024.0;
 #endif
 }
 
@@ -183,7 +190,7 @@ int main(int argc, char** argv)
                 std::thread::hardware_concurrency());
 
     // First, while the process is small: how far one conversion on the
-    // machine's cores raises its high-water mark.
+    // machine's cores raises its high-water mark above what it holds now.
     {
         const double before = currentBytes();
         timeConversion(stream, 0);
