@@ -68,6 +68,7 @@ int main()
                 "growth", "images");
     row("WAVE from a variable", wave.size(), [&] { return tovmusicload2(&waveVar.rec, 0, 0, 0); });
     row("WAVE from a variable, each played", wave.size(), [&] {
+        tovmusicstop(0, 0, 0, 0); // as a game replaces its music
         const int r = tovmusicload2(&waveVar.rec, 0, 0, 0);
         return r ? r : tovmusicplay(0, -1, 0, 0);
     });
@@ -76,6 +77,7 @@ int main()
     row("WAVE file", wave.size(), [&] { return tovmusicload(0, wavePath.c_str(), 0, 0); });
     row("Ogg Vorbis from a variable", oggImage, [&] { return tovmusicload2(&oggVar.rec, 0, 0, 0); });
     row("Ogg Vorbis from a variable, played", oggImage, [&] {
+        tovmusicstop(0, 0, 0, 0); // as a game replaces its music
         const int r = tovmusicload2(&oggVar.rec, 0, 0, 0);
         return r ? r : tovmusicplay(0, -1, 0, 0);
     });

@@ -84,8 +84,9 @@ HRESULT createConstantForce(int i)
 
 int initDMouse()
 {
-    // Only DI_OK counts: a positive success code fails the mouse as well.
-    if (g_lpDI->CreateDevice(GUID_SysMouse, &g_lpDIMouse, nullptr) != DI_OK)
+    // Only DI_OK counts: a positive success code fails the mouse as well, and
+    // so does a success that hands out no device.
+    if (g_lpDI->CreateDevice(GUID_SysMouse, &g_lpDIMouse, nullptr) != DI_OK || !g_lpDIMouse)
         return 0;
     if (g_lpDIMouse->SetDataFormat(&c_dfDIMouse2) != DI_OK)
         return 0;
@@ -102,7 +103,7 @@ int initDMouse()
 
 int initDKeyboard()
 {
-    if (g_lpDI->CreateDevice(GUID_SysKeyboard, &g_lpDIKeyboard, nullptr) != DI_OK)
+    if (g_lpDI->CreateDevice(GUID_SysKeyboard, &g_lpDIKeyboard, nullptr) != DI_OK || !g_lpDIKeyboard)
         return 0;
     if (g_lpDIKeyboard->SetDataFormat(&c_dfDIKeyboard) != DI_OK)
         return 0;
@@ -120,7 +121,7 @@ BOOL CALLBACK enumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID)
 
     // A controller that cannot be opened takes no number: the next one gets
     // this entry.
-    if (FAILED(g_lpDI->CreateDevice(instance->guidInstance, &g_lpDIJoystick[i], nullptr))) {
+    if (FAILED(g_lpDI->CreateDevice(instance->guidInstance, &g_lpDIJoystick[i], nullptr)) || !g_lpDIJoystick[i]) {
         releaseAndClear(g_lpDIJoystick[i]);
         return DIENUM_CONTINUE;
     }
@@ -195,8 +196,9 @@ int initDJoystick()
                 g_dwAxes[i] = 2;
             // A joystick whose effect cannot be made fails like any other
             // step: the joystick box is shown and the mouse and keyboard stay
-            // open. Whatever a failed call left in the entry goes with it.
-            if (FAILED(createConstantForce(i))) {
+            // open. Whatever a failed call left in the entry goes with it; a
+            // success without an effect is a failure too.
+            if (FAILED(createConstantForce(i)) || !g_lpDIEffect[i]) {
                 releaseAndClear(g_lpDIEffect[i]);
                 return 0;
             }
@@ -207,8 +209,10 @@ int initDJoystick()
 
 int initDInput()
 {
+    // A success that hands out no object is no DirectInput either.
     if (g_sys.DirectInput8Create(g_hInstance, DIRECTINPUT_VERSION, IID_IDirectInput8A,
-                                 reinterpret_cast<LPVOID*>(&g_lpDI), nullptr) != DI_OK)
+                                 reinterpret_cast<LPVOID*>(&g_lpDI), nullptr) != DI_OK ||
+        !g_lpDI)
         return 0;
 
     const int mouse = initDMouse();

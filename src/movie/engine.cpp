@@ -22,29 +22,32 @@ static void releaseInterface(T*& p)
     }
 }
 
+// A call that succeeds without handing out its interface fails like one that
+// does not succeed.
 bool createGraph(void (*showBox)(const char*), const char* creationBox)
 {
     if (FAILED(g_sys.CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                      reinterpret_cast<void**>(&g_lpGraph)))) {
+                                      reinterpret_cast<void**>(&g_lpGraph))) ||
+        !g_lpGraph) {
         // A failed creation may still have written its out pointer.
         g_lpGraph = nullptr;
         showBox(creationBox);
         return false;
     }
     // The order of the queries is the order of the release, reversed.
-    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&g_lpMediaControl)))) {
+    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&g_lpMediaControl))) || !g_lpMediaControl) {
         g_lpMediaControl = nullptr;
         return false;
     }
-    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&g_lpMediaEvent)))) {
+    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&g_lpMediaEvent))) || !g_lpMediaEvent) {
         g_lpMediaEvent = nullptr;
         return false;
     }
-    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&g_lpMediaSeeking)))) {
+    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&g_lpMediaSeeking))) || !g_lpMediaSeeking) {
         g_lpMediaSeeking = nullptr;
         return false;
     }
-    if (FAILED(g_lpGraph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(&g_lpVideoWindow)))) {
+    if (FAILED(g_lpGraph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(&g_lpVideoWindow))) || !g_lpVideoWindow) {
         g_lpVideoWindow = nullptr;
         return false;
     }

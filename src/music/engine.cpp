@@ -37,10 +37,13 @@ template <class T> static void releaseAndClear(T*& p)
 }
 
 // A failed start leaves what it made in the globals; releaseDMusic takes it.
+// A creation that succeeds without handing out its object fails like one
+// that does not succeed.
 int initDMusic()
 {
     if (FAILED(g_sys.CoCreateInstance(CLSID_DirectMusicPerformance, nullptr, CLSCTX_INPROC,
-                                      IID_IDirectMusicPerformance8, reinterpret_cast<void**>(&g_lpPerformance)))) {
+                                      IID_IDirectMusicPerformance8, reinterpret_cast<void**>(&g_lpPerformance))) ||
+        !g_lpPerformance) {
         g_lpPerformance = nullptr;
         showEngineBox(kTextInitDMusicPerformance);
         return 0;
@@ -51,7 +54,8 @@ int initDMusic()
         return 0;
     }
     if (FAILED(g_sys.CoCreateInstance(CLSID_DirectMusicLoader, nullptr, CLSCTX_INPROC, IID_IDirectMusicLoader8,
-                                      reinterpret_cast<void**>(&g_lpLoader)))) {
+                                      reinterpret_cast<void**>(&g_lpLoader))) ||
+        !g_lpLoader) {
         g_lpLoader = nullptr;
         showEngineBox(kTextInitDMusicLoader);
         return 0;

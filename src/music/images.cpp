@@ -80,29 +80,25 @@ void freeImage(void* block)
     std::free(block);
 }
 
-void emptySlot(int32_t slot)
+bool emptySlot(int32_t slot)
 {
     IDirectMusicSegment8* segment = g_lpSegment[slot];
     void* image = g_pSlotImage[slot];
+    // A segment made from a file reads no block of ours: it goes at once, as
+    // does one that is silent. One that may still read its block is kept
+    // with it; with no room left to keep them, the slot stays as it was
+    // rather than lose the block for good.
+    if (segment && image && !isSilent(segment)) {
+        if (!retire(segment, image))
+            return false;
+    } else {
+        if (segment)
+            segment->Release();
+        freeImage(image);
+    }
     g_lpSegment[slot] = nullptr;
     g_pSlotImage[slot] = nullptr;
-    if (!segment) {
-        freeImage(image);
-        return;
-    }
-    // A segment made from a file reads no block of ours: it goes at once.
-    if (!image || isSilent(segment)) {
-        segment->Release();
-        freeImage(image);
-        return;
-    }
-    if (!retire(segment, image)) {
-        // No room to remember it: the segment goes, and its block is left
-        // alive for as long as the module runs, as it may still be read.
-        segment->Release();
-        if (g_pWaveImage == image)
-            g_pWaveImage = nullptr;
-    }
+    return true;
 }
 
 void sweepRetiredSegments()

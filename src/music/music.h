@@ -50,7 +50,8 @@ void dropUntrackedImage();
 void freeImage(void* block);
 // Empties a slot before a new segment goes in: its segment is released and
 // its block freed, or both are retired while the segment may still play.
-void emptySlot(int32_t slot);
+// False, with the slot as it was, when there is no memory to retire them.
+bool emptySlot(int32_t slot);
 // Releases the retired segments that are silent now and frees their blocks.
 void sweepRetiredSegments();
 // Teardown: releases every retired segment (after the slots were released).

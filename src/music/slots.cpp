@@ -30,7 +30,9 @@ bool markAsMidi(IDirectMusicSegment8* segment)
 // Makes the slot's segment from a block of memory that holds a whole file.
 // The block is the slot's from then on; if the loader refuses it, nothing
 // reads it and it is freed. g_pWaveImage names the block on entry.
-bool loadSlotFromMemory(int32_t slot, void* block, int32_t size)
+// 1 loaded; 0 the loader refused it (the slot is empty); -1 no memory to keep
+// the music the slot held (the slot is as it was).
+int loadSlotFromMemory(int32_t slot, void* block, int32_t size)
 {
     DMUS_OBJECTDESC desc;
     std::memset(&desc, 0, sizeof desc);
@@ -40,15 +42,20 @@ bool loadSlotFromMemory(int32_t slot, void* block, int32_t size)
     desc.pbMemData = static_cast<LPBYTE>(block);
     desc.llMemLength = size;
 
-    emptySlot(slot);
-    IDirectMusicSegment8* segment = nullptr;
-    if (FAILED(g_lpLoader->GetObject(&desc, IID_IDirectMusicSegment8, reinterpret_cast<void**>(&segment)))) {
+    if (!emptySlot(slot)) {
         freeImage(block);
-        return false;
+        return -1;
+    }
+    IDirectMusicSegment8* segment = nullptr;
+    // A success without a segment is a refusal too.
+    if (FAILED(g_lpLoader->GetObject(&desc, IID_IDirectMusicSegment8, reinterpret_cast<void**>(&segment))) ||
+        !segment) {
+        freeImage(block);
+        return 0;
     }
     g_lpSegment[slot] = segment;
     g_pSlotImage[slot] = block;
-    return true;
+    return 1;
 }
 
 // Downloads the segment's band and starts it as a secondary segment on the
@@ -88,21 +95,22 @@ extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, 
             showCommandBox(kTextMusicLoadOggDecode);
             return -1;
         }
-        if (!loadSlotFromMemory(slot, g_pWaveImage, size)) {
+        const int loaded = loadSlotFromMemory(slot, g_pWaveImage, size);
+        if (loaded == 0)
             showCommandBox(kTextMusicLoadOgg);
-            return -1;
-        }
-        return 0;
+        return loaded == 1 ? 0 : -1;
     }
 
     WCHAR wideName[MAX_PATH];
     if (MultiByteToWideChar(CP_ACP, 0, file, -1, wideName, MAX_PATH) == 0)
         return -1; // does not fit 260 wide characters
-    emptySlot(slot);
+    if (!emptySlot(slot))
+        return -1;
     // A relative name is resolved by the loader against the start-up
     // directory, not the current one.
     if (FAILED(g_lpLoader->LoadObjectFromFile(CLSID_DirectMusicSegment, IID_IDirectMusicSegment8, wideName,
-                                              reinterpret_cast<void**>(&g_lpSegment[slot])))) {
+                                              reinterpret_cast<void**>(&g_lpSegment[slot]))) ||
+        !g_lpSegment[slot]) {
         g_lpSegment[slot] = nullptr;
         showCommandBox(kTextMusicLoadSegment);
         return -1;
@@ -145,8 +153,10 @@ extern "C" int TOLVO_CALL tovmusicload2(TolvoVar* var, int32_t slot, int32_t, in
         g_pWaveImage = copy;
         size = bytes;
     }
-    if (!loadSlotFromMemory(slot, g_pWaveImage, size)) {
-        showCommandBox(kTextMusicLoad2Load);
+    const int loaded = loadSlotFromMemory(slot, g_pWaveImage, size);
+    if (loaded != 1) {
+        if (loaded == 0)
+            showCommandBox(kTextMusicLoad2Load);
         return -1;
     }
     if (std::memcmp(data, "MThd", 4) == 0 && !markAsMidi(g_lpSegment[slot]))

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "fakes/fault_plan.h"
+
 uintptr_t propertyId(REFGUID property)
 {
     return reinterpret_cast<uintptr_t>(&property);
@@ -84,6 +86,8 @@ HRESULT FakeDIEffect::GetParameters(LPDIEFFECT, DWORD) { touch(*this, "GetParame
 HRESULT FakeDIEffect::SetParameters(LPCDIEFFECT effect, DWORD flags)
 {
     touch(*this, "SetParameters");
+    if (HRESULT hr; comFault(name.c_str(), "SetParameters", hr))
+        return hr;
     EffectRecord r = copyEffect(effect);
     r.flags = flags;
     parameters.push_back(r);
@@ -162,6 +166,8 @@ ULONG FakeDIDevice::Release()
 HRESULT FakeDIDevice::GetCapabilities(LPDIDEVCAPS out)
 {
     touch(*this, "GetCapabilities");
+    if (HRESULT hr; comFault(name.c_str(), "GetCapabilities", hr))
+        return hr;
     capabilitySizes.push_back(out ? out->dwSize : 0);
     if (FAILED(getCapabilitiesResult))
         return getCapabilitiesResult;
@@ -175,6 +181,8 @@ HRESULT FakeDIDevice::GetCapabilities(LPDIDEVCAPS out)
 HRESULT FakeDIDevice::EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKA callback, LPVOID context, DWORD flags)
 {
     touch(*this, "EnumObjects");
+    if (HRESULT hr; comFault(name.c_str(), "EnumObjects", hr))
+        return hr;
     objectEnumerations.push_back({flags, context, 0});
     if (FAILED(enumObjectsResult))
         return enumObjectsResult;
@@ -191,6 +199,8 @@ HRESULT FakeDIDevice::GetProperty(REFGUID, LPDIPROPHEADER) { touch(*this, "GetPr
 HRESULT FakeDIDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header)
 {
     touch(*this, "SetProperty");
+    if (HRESULT hr; comFault(name.c_str(), "SetProperty", hr))
+        return hr;
     PropertyRecord r;
     r.property = propertyId(property);
     if (header) {
@@ -209,18 +219,24 @@ HRESULT FakeDIDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header)
 HRESULT FakeDIDevice::Acquire()
 {
     touch(*this, "Acquire");
+    if (HRESULT hr; comFault(name.c_str(), "Acquire", hr))
+        return hr;
     return acquireResult;
 }
 
 HRESULT FakeDIDevice::Unacquire()
 {
     touch(*this, "Unacquire");
+    if (HRESULT hr; comFault(name.c_str(), "Unacquire", hr))
+        return hr;
     return DI_OK;
 }
 
 HRESULT FakeDIDevice::GetDeviceState(DWORD size, LPVOID data)
 {
     touch(*this, "GetDeviceState");
+    if (HRESULT hr; comFault(name.c_str(), "GetDeviceState", hr))
+        return hr;
     ++stateReads;
     lastStateSize = size;
     if (getDeviceStateResult != DI_OK)
@@ -249,6 +265,8 @@ HRESULT FakeDIDevice::GetDeviceData(DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD)
 HRESULT FakeDIDevice::SetDataFormat(LPCDIDATAFORMAT f)
 {
     touch(*this, "SetDataFormat");
+    if (HRESULT hr; comFault(name.c_str(), "SetDataFormat", hr))
+        return hr;
     dataFormats.push_back(f);
     if (SUCCEEDED(setDataFormatResult))
         format = f;
@@ -260,6 +278,8 @@ HRESULT FakeDIDevice::SetEventNotification(HANDLE) { touch(*this, "SetEventNotif
 HRESULT FakeDIDevice::SetCooperativeLevel(HWND hwnd, DWORD flags)
 {
     touch(*this, "SetCooperativeLevel");
+    if (HRESULT hr; comFault(name.c_str(), "SetCooperativeLevel", hr))
+        return hr;
     cooperativeLevels.push_back({hwnd, flags});
     return setCooperativeLevelResult;
 }
@@ -276,6 +296,8 @@ HRESULT FakeDIDevice::Initialize(HINSTANCE, DWORD, REFGUID) { touch(*this, "Init
 HRESULT FakeDIDevice::CreateEffect(REFGUID guid, LPCDIEFFECT effect, LPDIRECTINPUTEFFECT* out, LPUNKNOWN outer)
 {
     touch(*this, "CreateEffect");
+    if (HRESULT hr; comFault(name.c_str(), "CreateEffect", hr, reinterpret_cast<void**>(out)))
+        return hr;
     EffectRecord r = copyEffect(effect);
     r.guid = guid;
     r.outer = outer;
@@ -305,6 +327,8 @@ HRESULT FakeDIDevice::Escape(LPDIEFFESCAPE) { touch(*this, "Escape"); return E_N
 HRESULT FakeDIDevice::Poll()
 {
     touch(*this, "Poll");
+    if (HRESULT hr; comFault(name.c_str(), "Poll", hr))
+        return hr;
     return pollResult;
 }
 
@@ -466,6 +490,8 @@ ULONG FakeDInput::Release() { return release(*this); }
 HRESULT FakeDInput::CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICE8A* out, LPUNKNOWN outer)
 {
     touch(*this, "CreateDevice");
+    if (HRESULT hr; comFault(name.c_str(), "CreateDevice", hr, reinterpret_cast<void**>(out)))
+        return hr;
     createdDevices.push_back(guid);
     if (!out)
         return E_POINTER;
@@ -493,6 +519,8 @@ HRESULT FakeDInput::CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICE8A* out, LPUNK
 HRESULT FakeDInput::EnumDevices(DWORD type, LPDIENUMDEVICESCALLBACKA callback, LPVOID context, DWORD flags)
 {
     touch(*this, "EnumDevices");
+    if (HRESULT hr; comFault(name.c_str(), "EnumDevices", hr))
+        return hr;
     deviceEnumerations.push_back({type, context, flags, 0});
     if (FAILED(enumDevicesResult))
         return enumDevicesResult;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fakes/fault_plan.h"
+
 namespace {
 
 template <class T> HRESULT handOut(T* object, void** out)
@@ -33,6 +35,8 @@ STDMETHODIMP FakeSegment::QueryInterface(REFIID riid, void** out)
 STDMETHODIMP FakeSegment::SetRepeats(DWORD dwRepeats)
 {
     log("SetRepeats");
+    if (HRESULT hr; comFault(name().c_str(), "SetRepeats", hr))
+        return hr;
     repeats.push_back(dwRepeats);
     return setRepeatsResult;
 }
@@ -41,6 +45,8 @@ STDMETHODIMP FakeSegment::SetParam(REFGUID rguidType, DWORD dwGroupBits, DWORD d
                                    void* pParam)
 {
     log("SetParam");
+    if (HRESULT hr; comFault(name().c_str(), "SetParam", hr))
+        return hr;
     setParams.push_back({rguidType, dwGroupBits, dwIndex, mtTime, pParam});
     return setParamResult;
 }
@@ -48,6 +54,8 @@ STDMETHODIMP FakeSegment::SetParam(REFGUID rguidType, DWORD dwGroupBits, DWORD d
 STDMETHODIMP FakeSegment::Download(IUnknown* pAudioPath)
 {
     log("Download");
+    if (HRESULT hr; comFault(name().c_str(), "Download", hr))
+        return hr;
     downloads.push_back(pAudioPath);
     return downloadResult;
 }
@@ -64,6 +72,8 @@ STDMETHODIMP Fake3DBuffer::QueryInterface(REFIID riid, void** out)
 STDMETHODIMP Fake3DBuffer::SetPosition(D3DVALUE x, D3DVALUE y, D3DVALUE z, DWORD dwApply)
 {
     log("SetPosition");
+    if (HRESULT hr; comFault(name().c_str(), "SetPosition", hr))
+        return hr;
     positions.push_back({x, y, z, dwApply});
     return setPositionResult;
 }
@@ -80,6 +90,8 @@ STDMETHODIMP FakeDSBuffer8::QueryInterface(REFIID riid, void** out)
 STDMETHODIMP FakeDSBuffer8::SetFX(DWORD dwEffectsCount, LPDSEFFECTDESC pDSFXDesc, LPDWORD pdwResultCodes)
 {
     log("SetFX");
+    if (HRESULT hr; comFault(name().c_str(), "SetFX", hr))
+        return hr;
     SetFXCall call{dwEffectsCount, pDSFXDesc != nullptr, {}, pdwResultCodes};
     if (pDSFXDesc)
         call.descs.assign(pDSFXDesc, pDSFXDesc + dwEffectsCount);
@@ -100,6 +112,8 @@ STDMETHODIMP FakeAudioPath::GetObjectInPath(DWORD dwPChannel, DWORD dwStage, DWO
                                             WORD dwIndex, REFGUID iidInterface, void** ppObject)
 {
     log("GetObjectInPath");
+    if (HRESULT hr; comFault(name().c_str(), "GetObjectInPath", hr, reinterpret_cast<void**>(ppObject)))
+        return hr;
     getObjects.push_back({dwPChannel, dwStage, dwBuffer, guidObject, dwIndex, iidInterface});
     if (iidInterface == IID_IDirectSound3DBuffer) {
         if (FAILED(get3DBufferResult))
@@ -117,6 +131,8 @@ STDMETHODIMP FakeAudioPath::GetObjectInPath(DWORD dwPChannel, DWORD dwStage, DWO
 STDMETHODIMP FakeAudioPath::Activate(WINBOOL fActivate)
 {
     log(fActivate ? "Activate(TRUE)" : "Activate(FALSE)");
+    if (HRESULT hr; comFault(name().c_str(), "Activate", hr))
+        return hr;
     activations.push_back(fActivate);
     return S_OK;
 }
@@ -133,6 +149,8 @@ STDMETHODIMP FakeLoader::QueryInterface(REFIID riid, void** out)
 STDMETHODIMP FakeLoader::GetObject(LPDMUS_OBJECTDESC pDesc, REFIID riid, LPVOID* ppv)
 {
     log("GetObject");
+    if (HRESULT hr; comFault(name().c_str(), "GetObject", hr, reinterpret_cast<void**>(ppv)))
+        return hr;
     GetObjectCall call{*pDesc, riid, {}};
     if ((pDesc->dwValidData & DMUS_OBJ_MEMORY) && pDesc->pbMemData) {
         const size_t n = static_cast<size_t>(std::min<LONGLONG>(pDesc->llMemLength, 16));
@@ -149,6 +167,8 @@ STDMETHODIMP FakeLoader::GetObject(LPDMUS_OBJECTDESC pDesc, REFIID riid, LPVOID*
 STDMETHODIMP FakeLoader::SetSearchDirectory(REFGUID rguidClass, WCHAR* pwzPath, WINBOOL fClear)
 {
     log("SetSearchDirectory");
+    if (HRESULT hr; comFault(name().c_str(), "SetSearchDirectory", hr))
+        return hr;
     searchDirectories.push_back({rguidClass, pwzPath ? pwzPath : L"(null)", fClear});
     return setSearchDirectoryResult;
 }
@@ -156,6 +176,8 @@ STDMETHODIMP FakeLoader::SetSearchDirectory(REFGUID rguidClass, WCHAR* pwzPath, 
 STDMETHODIMP FakeLoader::EnableCache(REFGUID rguidClass, WINBOOL fEnable)
 {
     log("EnableCache");
+    if (HRESULT hr; comFault(name().c_str(), "EnableCache", hr))
+        return hr;
     enableCaches.push_back({rguidClass, fEnable});
     return S_OK;
 }
@@ -164,6 +186,8 @@ STDMETHODIMP FakeLoader::LoadObjectFromFile(REFGUID rguidClassID, REFIID iidInte
                                             void** ppObject)
 {
     log("LoadObjectFromFile");
+    if (HRESULT hr; comFault(name().c_str(), "LoadObjectFromFile", hr, reinterpret_cast<void**>(ppObject)))
+        return hr;
     loadFiles.push_back({rguidClassID, iidInterfaceID, pwzFilePath ? pwzFilePath : L"(null)"});
     if (FAILED(loadObjectFromFileResult)) {
         *ppObject = nullptr;
@@ -179,6 +203,14 @@ STDMETHODIMP FakePerformance::QueryInterface(REFIID riid, void** out)
     if (riid == IID_IUnknown || riid == IID_IDirectMusicPerformance || riid == IID_IDirectMusicPerformance8)
         return handOut(this, out);
     return noInterface(out);
+}
+
+ULONG STDMETHODCALLTYPE FakePerformance::Release()
+{
+    const ULONG left = FakeComObject::Release();
+    if (left == 0)
+        stopPlaying(nullptr);
+    return left;
 }
 
 void FakePerformance::stopPlaying(IDirectMusicSegment* segment)
@@ -197,6 +229,8 @@ STDMETHODIMP FakePerformance::Stop(IDirectMusicSegment* pSegment, IDirectMusicSe
                                    MUSIC_TIME mtTime, DWORD dwFlags)
 {
     log("Stop");
+    if (HRESULT hr; comFault(name().c_str(), "Stop", hr))
+        return hr;
     stops.push_back({pSegment, pSegmentState, mtTime, dwFlags});
     if (SUCCEEDED(stopResult))
         stopPlaying(pSegment);
@@ -206,6 +240,8 @@ STDMETHODIMP FakePerformance::Stop(IDirectMusicSegment* pSegment, IDirectMusicSe
 STDMETHODIMP FakePerformance::IsPlaying(IDirectMusicSegment* pSegment, IDirectMusicSegmentState* pSegState)
 {
     log("IsPlaying");
+    if (HRESULT hr; comFault(name().c_str(), "IsPlaying", hr))
+        return hr;
     isPlayings.push_back({pSegment, pSegState});
     if (isPlaying)
         return isPlaying(pSegment);
@@ -217,6 +253,8 @@ STDMETHODIMP FakePerformance::IsPlaying(IDirectMusicSegment* pSegment, IDirectMu
 STDMETHODIMP FakePerformance::GetGlobalParam(REFGUID rguidType, void* pParam, DWORD dwSize)
 {
     log("GetGlobalParam");
+    if (HRESULT hr; comFault(name().c_str(), "GetGlobalParam", hr))
+        return hr;
     GlobalParamCall call{rguidType, dwSize, {}};
     if (FAILED(getGlobalParamResult)) {
         getGlobals.push_back(call);
@@ -236,6 +274,8 @@ STDMETHODIMP FakePerformance::GetGlobalParam(REFGUID rguidType, void* pParam, DW
 STDMETHODIMP FakePerformance::SetGlobalParam(REFGUID rguidType, void* pParam, DWORD dwSize)
 {
     log("SetGlobalParam");
+    if (HRESULT hr; comFault(name().c_str(), "SetGlobalParam", hr))
+        return hr;
     GlobalParamCall call{rguidType, dwSize, {}};
     std::memcpy(call.value, pParam, 4);
     setGlobals.push_back(call);
@@ -253,6 +293,8 @@ STDMETHODIMP FakePerformance::SetGlobalParam(REFGUID rguidType, void* pParam, DW
 STDMETHODIMP FakePerformance::CloseDown()
 {
     log("CloseDown");
+    if (HRESULT hr; comFault(name().c_str(), "CloseDown", hr))
+        return hr;
     ++closeDowns;
     stopPlaying(nullptr);
     return S_OK;
@@ -263,6 +305,8 @@ STDMETHODIMP FakePerformance::InitAudio(IDirectMusic** ppDirectMusic, IDirectSou
                                         DMUS_AUDIOPARAMS* pParams)
 {
     log("InitAudio");
+    if (HRESULT hr; comFault(name().c_str(), "InitAudio", hr))
+        return hr;
     initAudios.push_back({ppDirectMusic, ppDirectSound, hWnd, dwDefaultPathType, dwPChannelCount, dwFlags, pParams});
     return initAudioResult;
 }
@@ -273,6 +317,8 @@ STDMETHODIMP FakePerformance::PlaySegmentEx(IUnknown* pSource, WCHAR* pwzSegment
                                             IUnknown* pAudioPath)
 {
     log("PlaySegmentEx");
+    if (HRESULT hr; comFault(name().c_str(), "PlaySegmentEx", hr))
+        return hr;
     plays.push_back({pSource, pwzSegmentName, pTransition, dwFlags, i64StartTime, ppSegmentState, pFrom, pAudioPath});
     if (FAILED(playResult))
         return playResult;
@@ -286,6 +332,8 @@ STDMETHODIMP FakePerformance::CreateStandardAudioPath(DWORD dwType, DWORD dwPCha
                                                       IDirectMusicAudioPath** ppNewPath)
 {
     log("CreateStandardAudioPath");
+    if (HRESULT hr; comFault(name().c_str(), "CreateStandardAudioPath", hr, reinterpret_cast<void**>(ppNewPath)))
+        return hr;
     audioPaths.push_back({dwType, dwPChannelCount, fActivate});
     if (FAILED(createAudioPathResult)) {
         *ppNewPath = nullptr;

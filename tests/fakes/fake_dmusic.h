@@ -249,6 +249,8 @@ public:
 class FakePerformance : public FakeComObject<IDirectMusicPerformance8> {
 public:
     explicit FakePerformance(FakeDMusic& world) : FakeComObject(world, "Performance") {}
+    // A performance whose last reference goes lets go of what it plays.
+    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT initAudioResult = S_OK;
     HRESULT createAudioPathResult = S_OK;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "fakes/fault_plan.h"
+
 namespace {
 
 // What the fake does with a method the plug-in does not use.
@@ -118,7 +120,9 @@ public:
     HRESULT STDMETHODCALLTYPE WaitForCompletion(long timeout, long* code) override
     {
         g_->waitTimeouts.push_back(timeout);
-        g_->record("WaitForCompletion");
+        g_->note("WaitForCompletion");
+        if (HRESULT hr; comFault("graph", "WaitForCompletion", hr))
+            return hr; // the event code is not written
         if (code)
             *code = g_->eventCode;
         return g_->waitResult;
@@ -235,6 +239,8 @@ HRESULT STDMETHODCALLTYPE GraphPart<I>::QueryInterface(REFIID iid, void** out)
     g_->calls.push_back("QueryInterface " + name);
     if (g_->refs <= 0)
         g_->usedAfterRelease = true;
+    if (HRESULT hr; comFault("graph", "QueryInterface", hr, out))
+        return hr;
     IUnknown* found = nullptr;
     if (!g_->refused.count(name)) {
         if (name == "IUnknown" || name == "IFilterGraph" || name == "IGraphBuilder")
@@ -286,11 +292,18 @@ HRESULT FakeGraph::result(const char* method)
     return it == results.end() ? S_OK : it->second;
 }
 
-HRESULT FakeGraph::record(const char* method)
+void FakeGraph::note(const char* method)
 {
     calls.push_back(method);
     if (refs <= 0)
         usedAfterRelease = true;
+}
+
+HRESULT FakeGraph::record(const char* method)
+{
+    note(method);
+    if (HRESULT hr; comFault("graph", method, hr))
+        return hr;
     return result(method);
 }
 

@@ -76,7 +76,8 @@ public:
 
     // Used by the parts.
     HRESULT result(const char* method);
-    HRESULT record(const char* method);
+    void note(const char* method);   // logs the call
+    HRESULT record(const char* method); // logs it and answers as scripted (or as the fault plan says)
     HRESULT notImplemented(const char* method);
 
 private:

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "fakes/fault_plan.h"
+
 namespace {
 
 std::string narrow(LPCWSTR w)
@@ -72,6 +74,8 @@ HRESULT STDMETHODCALLTYPE FakeDxDiagContainer::EnumChildContainerNames(DWORD, LP
 HRESULT STDMETHODCALLTYPE FakeDxDiagContainer::GetChildContainer(LPCWSTR name, IDxDiagContainer** out)
 {
     use("GetChildContainer " + narrow(name));
+    if (HRESULT hr; comFault(name_.c_str(), "GetChildContainer", hr, reinterpret_cast<void**>(out)))
+        return hr;
     auto it = children.find(name ? name : L"");
     if (it == children.end()) {
         *out = nullptr;
@@ -99,6 +103,9 @@ HRESULT STDMETHODCALLTYPE FakeDxDiagContainer::GetProp(LPCWSTR name, VARIANT* va
     use("GetProp " + narrow(name));
     if (var->vt != VT_EMPTY)
         variantNotEmpty = true;
+    // A null-out answer is a success that leaves the VARIANT empty.
+    if (const unsigned kind = faultAt(name_.c_str(), "GetProp", kComOutFaults))
+        return kind == kFaultNullOut ? S_OK : kind == kFaultNoMemory ? E_OUTOFMEMORY : E_FAIL;
     auto it = props.find(name ? name : L"");
     if (it == props.end())
         return E_INVALIDARG;
@@ -151,6 +158,8 @@ ULONG STDMETHODCALLTYPE FakeDxDiagProvider::Release()
 HRESULT STDMETHODCALLTYPE FakeDxDiagProvider::Initialize(DXDIAG_INIT_PARAMS* params)
 {
     use("Initialize");
+    if (HRESULT hr; comFault("provider", "Initialize", hr))
+        return hr;
     inits.push_back(*params);
     return initializeResult;
 }
@@ -158,6 +167,8 @@ HRESULT STDMETHODCALLTYPE FakeDxDiagProvider::Initialize(DXDIAG_INIT_PARAMS* par
 HRESULT STDMETHODCALLTYPE FakeDxDiagProvider::GetRootContainer(IDxDiagContainer** out)
 {
     use("GetRootContainer");
+    if (HRESULT hr; comFault("provider", "GetRootContainer", hr, reinterpret_cast<void**>(out)))
+        return hr;
     if (FAILED(rootResult)) {
         *out = nullptr;
         return rootResult;

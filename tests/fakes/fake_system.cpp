@@ -1,6 +1,9 @@
 #include "fakes/fake_system.h"
 
 #include <algorithm>
+#include <cstring>
+
+#include "fakes/fault_plan.h"
 
 static FakeSystem* s_fake = nullptr;
 
@@ -17,6 +20,9 @@ int FakeSystem::count(const std::string& call) const
 static HRESULT WINAPI fakeCoInitialize(LPVOID)
 {
     s_fake->calls.push_back("CoInitialize");
+    HRESULT hr;
+    if (comFault("seam", "CoInitialize", hr))
+        return hr;
     return s_fake->coInitializeResult;
 }
 
@@ -28,6 +34,9 @@ static void WINAPI fakeCoUninitialize()
 static HRESULT WINAPI fakeCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD ctx, REFIID iid, LPVOID* out)
 {
     s_fake->calls.push_back("CoCreateInstance");
+    HRESULT hr;
+    if (comFault("seam", "CoCreateInstance", hr, out))
+        return hr;
     if (s_fake->coCreateInstance)
         return s_fake->coCreateInstance(clsid, outer, ctx, iid, out);
     if (out)
@@ -38,6 +47,9 @@ static HRESULT WINAPI fakeCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWOR
 static HRESULT WINAPI fakeDirectInput8Create(HINSTANCE inst, DWORD version, REFIID iid, LPVOID* out, LPUNKNOWN outer)
 {
     s_fake->calls.push_back("DirectInput8Create");
+    HRESULT hr;
+    if (comFault("seam", "DirectInput8Create", hr, out))
+        return hr;
     if (s_fake->directInput8Create)
         return s_fake->directInput8Create(inst, version, iid, out, outer);
     if (out)
@@ -49,13 +61,16 @@ static int WINAPI fakeMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT 
 {
     s_fake->calls.push_back("MessageBoxA");
     s_fake->boxes.push_back({owner, text ? text : "(null)", caption ? caption : "(null)", style});
-    return IDOK;
+    // A box that could not be shown answers 0.
+    return faultAt("seam", "MessageBoxA", kFaultError) ? 0 : IDOK;
 }
 
 static BOOL WINAPI fakeSystemParametersInfoA(UINT action, UINT uiParam, PVOID pv, UINT winIni)
 {
     s_fake->calls.push_back("SystemParametersInfoA");
     s_fake->spi.push_back({action, uiParam, pv, winIni});
+    if (faultAt("seam", "SystemParametersInfoA", kFaultError))
+        return FALSE;
     BOOL* out = static_cast<BOOL*>(pv);
     switch (action) {
     case SPI_GETSCREENSAVEACTIVE: *out = s_fake->spiValue[0]; break;
@@ -75,24 +90,41 @@ static DWORD WINAPI fakeTimeGetTime()
 static DWORD WINAPI fakeGetFileAttributesA(LPCSTR name)
 {
     s_fake->calls.push_back("GetFileAttributesA");
+    if (faultAt("seam", "GetFileAttributesA", kFaultError))
+        return INVALID_FILE_ATTRIBUTES;
     return s_fake->getFileAttributesA ? s_fake->getFileAttributesA(name) : ::GetFileAttributesA(name);
 }
 
 static DWORD WINAPI fakeGetCurrentDirectoryA(DWORD n, LPSTR buf)
 {
     s_fake->calls.push_back("GetCurrentDirectoryA");
-    return s_fake->getCurrentDirectoryA ? s_fake->getCurrentDirectoryA(n, buf) : ::GetCurrentDirectoryA(n, buf);
+    if (const unsigned kind = faultAt("seam", "GetCurrentDirectoryA", kFaultError | kFaultTooSmall))
+        return kind == kFaultTooSmall ? n + 40 : 0;
+    if (s_fake->getCurrentDirectoryA)
+        return s_fake->getCurrentDirectoryA(n, buf);
+    const std::string& dir = s_fake->currentDirectory;
+    if (dir.empty())
+        return ::GetCurrentDirectoryA(n, buf);
+    // Too long for the buffer: the length it would need, terminator included.
+    if (n < dir.size() + 1)
+        return static_cast<DWORD>(dir.size() + 1);
+    std::memcpy(buf, dir.c_str(), dir.size() + 1);
+    return static_cast<DWORD>(dir.size());
 }
 
 static UINT WINAPI fakeGetSystemDirectoryA(LPSTR buf, UINT n)
 {
     s_fake->calls.push_back("GetSystemDirectoryA");
+    if (const unsigned kind = faultAt("seam", "GetSystemDirectoryA", kFaultError | kFaultTooSmall))
+        return kind == kFaultTooSmall ? n + 40 : 0;
     return s_fake->getSystemDirectoryA ? s_fake->getSystemDirectoryA(buf, n) : ::GetSystemDirectoryA(buf, n);
 }
 
 static DWORD WINAPI fakeGetFileVersionInfoSizeA(LPCSTR name, LPDWORD handle)
 {
     s_fake->calls.push_back("GetFileVersionInfoSizeA");
+    if (faultAt("seam", "GetFileVersionInfoSizeA", kFaultError))
+        return 0;
     return s_fake->getFileVersionInfoSizeA ? s_fake->getFileVersionInfoSizeA(name, handle)
                                            : ::GetFileVersionInfoSizeA(name, handle);
 }
@@ -100,6 +132,8 @@ static DWORD WINAPI fakeGetFileVersionInfoSizeA(LPCSTR name, LPDWORD handle)
 static BOOL WINAPI fakeGetFileVersionInfoA(LPCSTR name, DWORD handle, DWORD len, LPVOID data)
 {
     s_fake->calls.push_back("GetFileVersionInfoA");
+    if (faultAt("seam", "GetFileVersionInfoA", kFaultError))
+        return FALSE;
     return s_fake->getFileVersionInfoA ? s_fake->getFileVersionInfoA(name, handle, len, data)
                                        : ::GetFileVersionInfoA(name, handle, len, data);
 }
@@ -107,13 +141,27 @@ static BOOL WINAPI fakeGetFileVersionInfoA(LPCSTR name, DWORD handle, DWORD len,
 static BOOL WINAPI fakeVerQueryValueA(LPCVOID block, LPCSTR sub, LPVOID* out, PUINT len)
 {
     s_fake->calls.push_back("VerQueryValueA");
-    return s_fake->verQueryValueA ? s_fake->verQueryValueA(block, sub, out, len)
-                                  : ::VerQueryValueA(block, sub, out, len);
+    const unsigned kind = faultAt("seam", "VerQueryValueA", kFaultError | kFaultNullOut | kFaultTooSmall);
+    if (kind == kFaultError)
+        return FALSE;
+    if (kind == kFaultNullOut) {
+        *out = nullptr;
+        *len = 0;
+        return TRUE;
+    }
+    const BOOL found = s_fake->verQueryValueA ? s_fake->verQueryValueA(block, sub, out, len)
+                                              : ::VerQueryValueA(block, sub, out, len);
+    // A block whose fixed part is cut short.
+    if (kind == kFaultTooSmall && found)
+        *len = 4;
+    return found;
 }
 
 static BOOL WINAPI fakeGetClientRect(HWND hwnd, LPRECT rect)
 {
     s_fake->calls.push_back("GetClientRect");
+    if (faultAt("seam", "GetClientRect", kFaultError))
+        return FALSE;
     return s_fake->getClientRect ? s_fake->getClientRect(hwnd, rect) : ::GetClientRect(hwnd, rect);
 }
 

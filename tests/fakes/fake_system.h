@@ -21,6 +21,8 @@ struct FakeSystem {
     HRESULT coInitializeResult = S_OK;
     DWORD clock = 0;
     BOOL spiValue[3] = {1, 1, 1}; // what SPI_GETSCREENSAVE/POWEROFF/LOWPOWERACTIVE report
+    // What GetCurrentDirectoryA answers when it has no hook; empty: the real one.
+    std::string currentDirectory;
 
     // Hooks; unset ones answer: CoCreateInstance REGDB_E_CLASSNOTREG,
     // DirectInput8Create DIERR_GENERIC-like E_FAIL, GetFileAttributesA and

@@ -1,38 +1,61 @@
 // tolvo-ogg2wav: the plug-in's own Ogg Vorbis to WAVE conversion as a command
 // line tool, so that a user can see what the plug-in makes of a file.
 //
-//   tolvo-ogg2wav FILE OUT.wav [--memory] [--jobs N]
+//   tolvo-ogg2wav [--memory] [--jobs N] FILE OUT.wav      (options may stand anywhere)
 //
 // Without --memory the file converter reads FILE by name (what a music file
 // load does); with it, FILE's bytes are put in a buffer of whole 32-bit words
 // and the memory converter reads them (what a load from a variable does).
 // --jobs N decodes on at most N cores (1: one decoder from start to end);
 // without it the machine's cores are used, as the plug-in uses them.
-// Exit status: 0 written, 1 conversion or file error, 2 wrong arguments.
+// OUT.wav "-" is standard output. OUT.wav is written beside its target and
+// renamed over it when complete; OUT.wav that is FILE is refused.
+// Exit status: 0 written, 1 conversion or file error, 2 wrong usage.
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+#include <vector>
+
+#include "cmdline.h"
+#include "files.h"
 #include "music/oggwave.h"
 
 namespace {
 
 const char* const kUsage =
-    "usage: tolvo-ogg2wav FILE OUT.wav [--memory] [--jobs N]\n"
+    "usage: tolvo-ogg2wav [--memory] [--jobs N] FILE OUT.wav\n"
     "  Decodes the Ogg Vorbis stream in FILE into a 16-bit PCM RIFF WAVE file,\n"
     "  exactly as tolvo.dll does when it loads the stream as music.\n"
+    "  OUT.wav - writes the WAVE to standard output. Options may stand anywhere.\n"
     "  --memory  decode from the file's bytes in memory, as a load from a\n"
     "            variable does (a stream damaged in mid-stream then keeps the\n"
     "            samples before the damage instead of failing)\n"
-    "  --jobs N  decode on at most N cores (1: on one); the image is the same\n";
+    "  --jobs N  decode on at most N cores (1: on one), from 1 to 999;\n"
+    "            the image is the same whatever N is\n"
+    "  --help    this text; --version  the version\n"
+    "  Exit status: 0 written, 1 not converted or not written, 2 wrong usage.\n";
 
-// --jobs takes a whole number from 1 to 999.
-int parseJobs(const char* text)
+const std::vector<ToolOption> kOptions = {
+    {"--memory", 0, false},
+    {"--jobs", 'j', true},
+    {"--help", 'h', false},
+    {"--version", 0, false},
+};
+
+int usageError(const std::string& what)
 {
-    if (!text || !*text || strlen(text) > 3 || strspn(text, "0123456789") != strlen(text))
-        return 0;
-    return atoi(text);
+    fprintf(stderr, "tolvo-ogg2wav: %s\n", what.c_str());
+    fputs(kUsage, stderr);
+    return 2;
+}
+
+int failure(const std::string& name, const std::string& what)
+{
+    fprintf(stderr, "tolvo-ogg2wav: %s: %s\n", name.c_str(), what.c_str());
+    return 1;
 }
 
 // FILE's bytes as a host variable holds them: rounded up to whole words.
@@ -68,44 +91,51 @@ int loadVariable(const char* path, TolvoVar* var)
 
 int main(int argc, char** argv)
 {
-    bool memory = false;
-    OggSplit split;
-    const char* in = nullptr;
-    const char* out = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        if (strcmp(argv[i], "--memory") == 0)
-            memory = true;
-        else if (strcmp(argv[i], "--jobs") == 0) {
-            split.jobs = parseJobs(i + 1 < argc ? argv[++i] : nullptr);
-            if (split.jobs < 1) {
-                fputs(kUsage, stderr);
-                return 2;
-            }
-        }
-        else if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
-            fputs(kUsage, stdout);
-            return 0;
-        } else if (!in)
-            in = argv[i];
-        else if (!out)
-            out = argv[i];
-        else {
-            fputs(kUsage, stderr);
-            return 2;
-        }
+    ToolArgs args;
+    std::string error;
+    if (!parseToolArgs(argc, argv, kOptions, args, error))
+        return usageError(error);
+    if (hasOption(args, "--help")) {
+        fputs(kUsage, stdout);
+        return 0;
     }
-    if (!in || !out) {
-        fputs(kUsage, stderr);
+    if (hasOption(args, "--version")) {
+        printVersion(stdout, "tolvo-ogg2wav");
+        return 0;
+    }
+    if (args.operands.size() < 2)
+        return usageError(args.operands.empty() ? "no FILE and no OUT.wav given" : "no OUT.wav given");
+    if (args.operands.size() > 2)
+        return usageError("one FILE and one OUT.wav; '" + args.operands[2] + "' is one too many");
+    const bool memory = hasOption(args, "--memory");
+    OggSplit split;
+    if (hasOption(args, "--jobs")) {
+        const std::string n = optionValue(args, "--jobs");
+        if (n.empty() || n.size() > 3 || n.find_first_not_of("0123456789") != std::string::npos ||
+            (split.jobs = atoi(n.c_str())) < 1)
+            return usageError("--jobs takes a whole number from 1 to 999, not '" + n + "'");
+    }
+    const std::string in = args.operands[0];
+    const std::string out = args.operands[1];
+    if (in == "-")
+        return usageError("FILE '-' would be standard input, which is not read; name the Ogg Vorbis file");
+    // Before anything is read or written: one mistyped extension must not
+    // turn the source into its own WAVE.
+    if (out != "-" && sameFile(in, out)) {
+        fprintf(stderr, "tolvo-ogg2wav: %s is %s itself; the WAVE would replace the Ogg Vorbis file\n", out.c_str(),
+                in.c_str());
         return 2;
     }
 
+    if (isFolder(in))
+        return failure(in, "is a folder, not an Ogg Vorbis file");
+    if (out != "-" && isFolder(out))
+        return failure(out, "is a folder; name the WAVE file to write");
     // The converters only say yes or no; opening the file first gives the
     // user the system's reason when it cannot be read at all.
-    FILE* probe = fopen(in, "rb");
-    if (!probe) {
-        fprintf(stderr, "tolvo-ogg2wav: %s: %s\n", in, strerror(errno));
-        return 1;
-    }
+    FILE* probe = fopen(in.c_str(), "rb");
+    if (!probe)
+        return failure(in, strerror(errno));
     fclose(probe);
 
     void* image = nullptr;
@@ -113,38 +143,35 @@ int main(int argc, char** argv)
     int ok;
     if (memory) {
         TolvoVar var;
-        if (!loadVariable(in, &var)) {
-            fprintf(stderr, "tolvo-ogg2wav: %s: %s\n", in, strerror(errno));
-            return 1;
-        }
+        if (!loadVariable(in.c_str(), &var))
+            return failure(in, strerror(errno));
         ok = oggMemToWaveSplit(&var, 2, &image, &size, &split);
         free(var.data);
     } else {
-        ok = oggFileToWaveSplit(in, 2, &image, &size, &split);
+        ok = oggFileToWaveSplit(in.c_str(), 2, &image, &size, &split);
     }
     if (!ok) {
-        fprintf(stderr,
-                "tolvo-ogg2wav: %s: cannot convert: not an Ogg Vorbis stream, damaged%s, "
-                "or too long for a WAVE image below 2 GiB\n",
-                in, memory ? " in its headers" : " (try --memory to keep the samples before the damage)");
         free(image);
-        return 1;
+        return failure(in, std::string("cannot convert: not an Ogg Vorbis stream, damaged") +
+                               (memory ? " in its headers" : " (try --memory to keep the samples before the damage)") +
+                               ", or too long for a WAVE image below 2 GiB");
     }
 
-    FILE* f = fopen(out, "wb");
-    if (!f) {
-        fprintf(stderr, "tolvo-ogg2wav: %s: %s\n", out, strerror(errno));
-        free(image);
-        return 1;
-    }
-    const bool written = fwrite(image, 1, static_cast<size_t>(size), f) == static_cast<size_t>(size);
-    const int err = errno;
-    if (fclose(f) != 0 || !written) {
-        fprintf(stderr, "tolvo-ogg2wav: %s: %s\n", out, strerror(written ? errno : err));
-        free(image);
-        remove(out);
-        return 1;
+    OutputFile wave;
+    bool written = openOutput(out, stdout, wave, error);
+    if (written) {
+        written = fwrite(image, 1, static_cast<size_t>(size), wave.stream) == static_cast<size_t>(size);
+        if (!written) {
+            error = "cannot write " + out + ": " + lastSystemError();
+            discardOutput(wave);
+        } else {
+            written = commitOutput(wave, error);
+        }
     }
     free(image);
+    if (!written) {
+        fprintf(stderr, "tolvo-ogg2wav: %s\n", error.c_str());
+        return 1;
+    }
     return 0;
 }

@@ -8,20 +8,23 @@
 //                                         and prints the text for tovdpmload
 //
 // PACK[,POSITION] is the text tovdpmload takes: the pack begins at POSITION
-// of the file (0 when there is no comma).
+// of the file (0 when there is no comma). Options may stand anywhere.
+//
+// Entry names are code page 932 bytes, as scripts pass them, lowered byte by
+// byte exactly as the reader lowers its key: also a second byte of a
+// double-byte character from 0x41 to 0x5A ("ア", 83 41, is stored as 83 61),
+// while 0x5C ("表", 95 5C) stays as it is.
 #include "packtool.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#endif
-
+#include "cmdline.h"
+#include "files.h"
+#include "names.h"
 #include "pack/format.h"
 
 namespace {
@@ -35,120 +38,37 @@ const char kUsage[] =
     "       tolvo-pack extract PACK[,POSITION] [-o DIR] [NAME...]\n"
     "       tolvo-pack verify PACK[,POSITION]\n"
     "       tolvo-pack append HOSTFILE PACK\n"
-    "Entry names are the files' names, lowered, of at most 23 bytes.\n"
-    "append prints FILE,POSITION: the text to give to tovdpmload.\n";
+    "Options may stand anywhere. -o DIR (--output) is the folder extract writes\n"
+    "into, made when missing; -o - writes the one NAME to standard output.\n"
+    "create writes the pack to standard output when PACK is -.\n"
+    "Entry names are the files' names in code page 932, lowered, 1 to 23 bytes.\n"
+    "append prints FILE,POSITION: the text to give to tovdpmload.\n"
+    "--help shows this, --version the version.\n"
+    "Exit status: 0 done, 1 failed (or verify found problems), 2 wrong usage.\n";
 
-// ---- files -------------------------------------------------------------
+const std::vector<ToolOption> kOptions = {
+    {"--output", 'o', true},
+    {"--help", 'h', false},
+    {"--version", 0, false},
+};
 
-int64_t fileSize(FILE* f)
+// "tolvo-pack: " and the message on the error stream; gives status back.
+int say(int status, const char* format, ...)
 {
-#ifdef _WIN32
-    if (_fseeki64(f, 0, SEEK_END) != 0)
-        return -1;
-    const int64_t size = _ftelli64(f);
-    _fseeki64(f, 0, SEEK_SET);
-#else
-    if (fseeko(f, 0, SEEK_END) != 0)
-        return -1;
-    const int64_t size = ftello(f);
-    fseeko(f, 0, SEEK_SET);
-#endif
-    return size;
+    std::fputs("tolvo-pack: ", s_err);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(s_err, format, args);
+    va_end(args);
+    std::fputc('\n', s_err);
+    return status;
 }
 
-bool seekTo(FILE* f, uint64_t position)
+int usageError(const std::string& what)
 {
-#ifdef _WIN32
-    return _fseeki64(f, static_cast<int64_t>(position), SEEK_SET) == 0;
-#else
-    return fseeko(f, static_cast<off_t>(position), SEEK_SET) == 0;
-#endif
-}
-
-// Both names are one existing file (also through other spellings or links).
-bool sameFile(const std::string& a, const std::string& b)
-{
-#ifdef _WIN32
-    auto identity = [](const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
-        HANDLE h = CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return false;
-        const bool ok = GetFileInformationByHandle(h, &info) != 0;
-        CloseHandle(h);
-        return ok;
-    };
-    BY_HANDLE_FILE_INFORMATION x, y;
-    return identity(a, x) && identity(b, y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
-           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
-#else
-    struct stat x, y;
-    return stat(a.c_str(), &x) == 0 && stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
-#endif
-}
-
-// Where each byte of a name starts a character: on Windows a double-byte
-// character's second byte may be '\\' or '/' and is not a separator there.
-std::vector<bool> characterStarts(const std::string& s)
-{
-    std::vector<bool> starts(s.size(), true);
-#ifdef _WIN32
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(s[i])) && i + 1 < s.size())
-            starts[++i] = false;
-    }
-#endif
-    return starts;
-}
-
-bool isSeparator(char c)
-{
-#ifdef _WIN32
-    return c == '/' || c == '\\' || c == ':';
-#else
-    return c == '/';
-#endif
-}
-
-std::string baseName(const std::string& path)
-{
-    const std::vector<bool> starts = characterStarts(path);
-    size_t begin = 0;
-    for (size_t i = 0; i < path.size(); ++i) {
-        if (starts[i] && isSeparator(path[i]))
-            begin = i + 1;
-    }
-    return path.substr(begin);
-}
-
-// A name that can be written into the output folder as one file there.
-bool safeFileName(const std::string& name)
-{
-    if (name.empty() || name == "." || name == "..")
-        return false;
-    const std::vector<bool> starts = characterStarts(name);
-    for (size_t i = 0; i < name.size(); ++i) {
-        if (static_cast<unsigned char>(name[i]) < 0x20 || (starts[i] && isSeparator(name[i])))
-            return false;
-#ifdef _WIN32
-        // A colon names a drive or another stream of the file.
-        if (starts[i] && name[i] == ':')
-            return false;
-#endif
-    }
-#ifdef _WIN32
-    // Device names open the device, not a file, whatever extension follows
-    // (pack names are stored lowered).
-    const std::string stem = name.substr(0, name.find('.'));
-    static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
-    for (const char* d : kDevices)
-        if (stem == d)
-            return false;
-    if (stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) && stem[3] >= '1' &&
-        stem[3] <= '9')
-        return false;
-#endif
-    return true;
+    say(2, "%s", what.c_str());
+    std::fputs(kUsage, s_err);
+    return 2;
 }
 
 // Copies n bytes; false when the source ends early or a write fails.
@@ -165,12 +85,63 @@ bool copyBytes(FILE* from, FILE* to, uint64_t n)
     return true;
 }
 
+// The next n bytes of both files are equal.
+bool sameBytes(FILE* a, FILE* b, uint64_t n)
+{
+    std::vector<char> x(1 << 16), y(1 << 16);
+    while (n > 0) {
+        const size_t want = n < x.size() ? static_cast<size_t>(n) : x.size();
+        if (std::fread(x.data(), 1, want, a) != want || std::fread(y.data(), 1, want, b) != want ||
+            std::memcmp(x.data(), y.data(), want) != 0)
+            return false;
+        n -= want;
+    }
+    return true;
+}
+
+// Every byte lowered as the reader lowers its key, second bytes of
+// double-byte characters included.
 std::string lowered(const std::string& s)
 {
     std::string r = s;
     for (char& c : r)
         c = static_cast<char>(lowerNameByte(static_cast<unsigned char>(c)));
     return r;
+}
+
+// Only the single-byte characters lowered: how the file's own name reads
+// once lowered, next to the stored name, whose lowering may also have
+// reached into a double-byte character ("ア", 83 41, is stored as "ヂ").
+std::string loweredCharacters(const std::string& cp932)
+{
+    std::string r = cp932;
+    for (size_t i = 0; i < r.size(); i += cp932CharLength(r, i))
+        if (cp932CharLength(r, i) == 1)
+            r[i] = static_cast<char>(lowerNameByte(static_cast<unsigned char>(r[i])));
+    return r;
+}
+
+// A name that can be written into the output folder as one file there.
+bool safeFileName(const std::string& name)
+{
+    if (name.empty() || name == "." || name == ".." || !separatorsIn(name).empty())
+        return false;
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20)
+            return false;
+#ifdef _WIN32
+    // Device names open the device, not a file, whatever extension follows
+    // (pack names are stored lowered).
+    const std::string stem = name.substr(0, name.find('.'));
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
+    for (const char* d : kDevices)
+        if (stem == d)
+            return false;
+    if (stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) && stem[3] >= '1' &&
+        stem[3] <= '9')
+        return false;
+#endif
+    return true;
 }
 
 // ---- reading a pack ----------------------------------------------------
@@ -192,6 +163,12 @@ struct Pack {
     std::vector<Record> records; // those the file holds, at most count
 };
 
+// The name as the user sees it: quoted, shown in the system's code.
+std::string quoted(const std::string& cp932)
+{
+    return "\"" + printableName(cp932) + "\"";
+}
+
 // Reads the header and directory of the pack that "file[,position]" names.
 bool readPack(const std::string& packText, Pack& pack)
 {
@@ -199,21 +176,24 @@ bool readPack(const std::string& packText, Pack& pack)
     pack.file = packText.substr(0, comma);
     const int64_t position = comma == std::string::npos ? 0 : parsePackPosition(packText.c_str() + comma + 1);
     if (position < 0 || position >= kDpmxPositionLimit) {
-        std::fprintf(s_err, "tolvo-pack: %s: the position must lie from 0 to 2147483647\n", packText.c_str());
+        say(1, "%s: the position must lie from 0 to 2147483647", packText.c_str());
         return false;
     }
     pack.base = static_cast<uint32_t>(position);
-
-    FILE* f = std::fopen(pack.file.c_str(), "rb");
-    if (!f) {
-        std::fprintf(s_err, "tolvo-pack: cannot open %s\n", pack.file.c_str());
+    if (isFolder(pack.file)) {
+        say(1, "%s is a folder, not a pack", pack.file.c_str());
         return false;
     }
-    pack.fileSize = fileSize(f);
+    FILE* f = std::fopen(pack.file.c_str(), "rb");
+    if (!f) {
+        say(1, "cannot open %s: %s", pack.file.c_str(), lastSystemError().c_str());
+        return false;
+    }
+    pack.fileSize = streamSize(f);
     unsigned char header[kDpmxHeaderSize];
-    if (!seekTo(f, pack.base) || std::fread(header, 1, sizeof header, f) != sizeof header ||
+    if (!seekStream(f, pack.base) || std::fread(header, 1, sizeof header, f) != sizeof header ||
         std::memcmp(header, kDpmxMagic, sizeof kDpmxMagic) != 0) {
-        std::fprintf(s_err, "tolvo-pack: %s holds no DPMX pack at position %u\n", pack.file.c_str(), pack.base);
+        say(1, "%s holds no DPMX pack at position %u", pack.file.c_str(), pack.base);
         std::fclose(f);
         return false;
     }
@@ -237,6 +217,14 @@ bool readPack(const std::string& packText, Pack& pack)
     return true;
 }
 
+void warnIfEmpty(const std::string& file, uint32_t count)
+{
+    if (count == 0)
+        say(0, "warning: %s holds no entries: tovdpmload opens it, every read fails, and the next tovdpmload "
+               "replaces it",
+            file.c_str());
+}
+
 // Where the reader finds an entry's data: the data base wraps modulo 2^32
 // as the reader's does. -1 when the reader cannot seek there.
 int64_t dataPosition(const Pack& pack, const Record& r)
@@ -245,10 +233,11 @@ int64_t dataPosition(const Pack& pack, const Record& r)
     return position < kDpmxPositionLimit ? static_cast<int64_t>(position) : -1;
 }
 
-// The record the reader finds for a name (lowered, first match), or null.
-const Record* lookUp(const Pack& pack, const std::string& name)
+// The record the reader finds for a code page 932 key (lowered, first
+// match), or null.
+const Record* lookUp(const Pack& pack, const std::string& key932)
 {
-    const std::string key = lowered(name);
+    const std::string key = lowered(key932);
     if (key.size() >= kDpmxRecordSize)
         return nullptr;
     for (const Record& r : pack.records) {
@@ -262,45 +251,52 @@ const Record* lookUp(const Pack& pack, const std::string& name)
 
 int create(const std::string& packFile, const std::vector<std::string>& files)
 {
+    // An input that is the pack would be replaced by it: refused before
+    // anything is read or written.
+    if (packFile != "-") {
+        for (const std::string& path : files)
+            if (sameFile(path, packFile))
+                return say(2, "%s is the pack being made (%s); it would be replaced by the pack", path.c_str(),
+                           packFile.c_str());
+        if (isFolder(packFile))
+            return say(1, "%s is a folder, not a pack", packFile.c_str());
+    }
+
     struct Input {
         std::string path;
-        std::string name;
+        std::string original; // the file's name in code page 932
+        std::string name;     // as stored: lowered
         uint32_t size;
     };
     std::vector<Input> inputs;
     uint64_t total = kDpmxHeaderSize + uint64_t{kDpmxRecordSize} * files.size();
     for (const std::string& path : files) {
-        Input in{path, lowered(baseName(path)), 0};
-        if (in.name.empty() || in.name.size() > kDpmxMaxName) {
-            std::fprintf(s_err, "tolvo-pack: %s: the entry name \"%s\" is %u bytes long; names hold 1 to 23 bytes\n",
-                         path.c_str(), in.name.c_str(), static_cast<unsigned>(in.name.size()));
-            return 1;
-        }
+        if (isFolder(path))
+            return say(1, "%s is a folder; a pack holds files", path.c_str());
+        const std::string base = baseName(path);
+        std::string cp932;
+        if (!nameToCp932(base, cp932))
+            return say(1, "%s: code page 932 cannot hold the name \"%s\", and scripts name entries in code page 932",
+                       path.c_str(), base.c_str());
+        Input in{path, cp932, lowered(cp932), 0};
+        if (in.name.empty() || in.name.size() > kDpmxMaxName)
+            return say(1, "%s: the entry name \"%s\" is %u bytes long in code page 932; names hold 1 to 23 bytes",
+                       path.c_str(), base.c_str(), static_cast<unsigned>(in.name.size()));
         for (const Input& other : inputs) {
-            if (other.name == in.name) {
-                std::fprintf(s_err, "tolvo-pack: %s and %s would both be the entry \"%s\"\n", other.path.c_str(),
-                             path.c_str(), in.name.c_str());
-                return 1;
-            }
-        }
-        if (sameFile(path, packFile)) {
-            std::fprintf(s_err, "tolvo-pack: %s is the pack being made\n", path.c_str());
-            return 1;
+            if (other.name == in.name)
+                return say(1, "%s and %s would both be the entry %s", other.path.c_str(), path.c_str(),
+                           quoted(in.name).c_str());
         }
         FILE* f = std::fopen(path.c_str(), "rb");
-        const int64_t size = f ? fileSize(f) : -1;
+        const std::string reason = f ? "its size is unknown" : lastSystemError();
+        const int64_t size = f ? streamSize(f) : -1;
         if (f)
             std::fclose(f);
-        if (size < 0) {
-            std::fprintf(s_err, "tolvo-pack: cannot read %s\n", path.c_str());
-            return 1;
-        }
+        if (size < 0)
+            return say(1, "cannot read %s: %s", path.c_str(), reason.c_str());
         total += static_cast<uint64_t>(size);
-        if (total >= kDpmxPositionLimit) {
-            std::fprintf(s_err, "tolvo-pack: the pack would reach 2 GiB at %s; tovdpmread reads only below that\n",
-                         path.c_str());
-            return 1;
-        }
+        if (total >= kDpmxPositionLimit)
+            return say(1, "the pack would reach 2 GiB at %s; tovdpmread reads only below that", path.c_str());
         in.size = static_cast<uint32_t>(size);
         inputs.push_back(in);
     }
@@ -320,28 +316,34 @@ int create(const std::string& packFile, const std::vector<std::string>& files)
         offset += in.size;
     }
 
-    FILE* out = std::fopen(packFile.c_str(), "wb");
-    if (!out) {
-        std::fprintf(s_err, "tolvo-pack: cannot create %s\n", packFile.c_str());
-        return 1;
-    }
-    bool ok = std::fwrite(head.data(), 1, head.size(), out) == head.size();
+    OutputFile out;
+    std::string error;
+    if (!openOutput(packFile, s_out, out, error))
+        return say(1, "%s", error.c_str());
+    bool ok = std::fwrite(head.data(), 1, head.size(), out.stream) == head.size();
     for (size_t i = 0; ok && i < inputs.size(); ++i) {
         FILE* f = std::fopen(inputs[i].path.c_str(), "rb");
-        ok = f && copyBytes(f, out, inputs[i].size);
+        ok = f && copyBytes(f, out.stream, inputs[i].size);
         if (f)
             std::fclose(f);
-        if (!ok)
-            std::fprintf(s_err, "tolvo-pack: %s could not be read whole\n", inputs[i].path.c_str());
+        if (!ok) {
+            discardOutput(out);
+            return say(1, "%s could not be read whole; %s was not written", inputs[i].path.c_str(), packFile.c_str());
+        }
     }
-    if (std::fclose(out) != 0)
-        ok = false;
-    if (!ok) {
-        std::fprintf(s_err, "tolvo-pack: %s was not written\n", packFile.c_str());
-        std::remove(packFile.c_str());
-        return 1;
+    if (!commitOutput(out, error))
+        return say(1, "%s", error.c_str());
+
+    // With the pack on standard output, what is said goes to the error stream.
+    FILE* info = packFile == "-" ? s_err : s_out;
+    std::fprintf(info, "%s: %s, %s\n", packFile.c_str(), counted(count, "entry", "entries").c_str(),
+                 counted(total, "byte", "bytes").c_str());
+    for (const Input& in : inputs) {
+        if (printableName(in.name) != printableName(loweredCharacters(in.original)))
+            std::fprintf(info, "%s is stored as %s: names are lowered byte by byte, and scripts find it by either name\n",
+                         in.path.c_str(), quoted(in.name).c_str());
     }
-    std::fprintf(s_out, "%s: %u entries, %llu bytes\n", packFile.c_str(), count, static_cast<unsigned long long>(total));
+    warnIfEmpty(packFile, count);
     return 0;
 }
 
@@ -350,51 +352,85 @@ int list(const std::string& packText)
     Pack pack;
     if (!readPack(packText, pack))
         return 1;
-    std::fprintf(s_out, "%s at position %u: %u entries, data start %u\n", pack.file.c_str(), pack.base, pack.count,
-                 pack.dataStart);
+    std::fprintf(s_out, "%s at position %u: %s, data start %u\n", pack.file.c_str(), pack.base,
+                 counted(pack.count, "entry", "entries").c_str(), pack.dataStart);
     if (pack.count >= kDpmxPositionLimit)
         std::fprintf(s_out, "the count is 2^31 or more: tovdpmload takes it as no entries\n");
     std::fprintf(s_out, "%-23s %10s %10s\n", "name", "size", "offset");
-    for (const Record& r : pack.records)
-        std::fprintf(s_out, "%-23s %10u %10u\n", r.name.c_str(), r.size, r.offset);
+    for (const Record& r : pack.records) {
+        // Columns by code page 932 bytes: a double-byte character is as wide
+        // as two single-byte ones on a terminal.
+        const std::string shown = printableName(r.name);
+        const size_t pad = r.name.size() < kDpmxMaxName ? kDpmxMaxName - r.name.size() : 0;
+        std::fprintf(s_out, "%s%*s %10u %10u\n", shown.c_str(), static_cast<int>(pad), "", r.size, r.offset);
+    }
     if (pack.records.size() < pack.count && pack.count < kDpmxPositionLimit)
-        std::fprintf(s_out, "the file ends after %u of the %u records\n", static_cast<unsigned>(pack.records.size()),
-                     pack.count);
+        std::fprintf(s_out, "the file ends after %u of the %s\n", static_cast<unsigned>(pack.records.size()),
+                     counted(pack.count, "record", "records").c_str());
+    warnIfEmpty(pack.file, pack.count);
     return 0;
 }
 
-// Writes the entry's data to dir/name; false with a message when it cannot.
-bool extractOne(const Pack& pack, const Record& r, const std::string& dir)
+// Writes the entry's data to dir/NAME (or standard output for dir "-");
+// false with a message when it cannot. `written` holds the files this run
+// wrote, which a later entry must not replace.
+bool extractOne(const Pack& pack, FILE* in, const Record& r, const std::string& dir, std::vector<FileId>& written)
 {
-    if (!r.terminated || !safeFileName(r.name)) {
-        std::fprintf(s_err, "tolvo-pack: the entry \"%s\" has no name a file can take\n", r.name.c_str());
-        return false;
+    std::string target = "-";
+    if (dir != "-") {
+        std::string fileName;
+        if (r.terminated && !nameFromCp932(r.name, fileName)) {
+            say(1, "the entry %s cannot be named in %s, the code of file names here", quoted(r.name).c_str(),
+                systemNameCodeText().c_str());
+            return false;
+        }
+        if (!r.terminated || !safeFileName(fileName)) {
+            say(1, "the entry %s has no name a file can take here", quoted(r.name).c_str());
+            return false;
+        }
+        target = dir + "/" + fileName;
+        if (sameFile(target, pack.file)) {
+            say(1, "%s is the pack itself; the entry %s is not extracted over it", target.c_str(),
+                quoted(r.name).c_str());
+            return false;
+        }
+        FileId id;
+        if (fileIdentity(target, id)) {
+            for (const FileId& w : written)
+                if (w == id) {
+                    say(1, "the entry %s would replace %s, written from another entry just before", quoted(r.name).c_str(),
+                        target.c_str());
+                    return false;
+                }
+        }
     }
     const int64_t position = dataPosition(pack, r);
     if (position < 0 || position + r.size > pack.fileSize) {
-        std::fprintf(s_err, "tolvo-pack: the data of \"%s\" lie outside the file\n", r.name.c_str());
+        say(1, "the data of %s lie outside the file", quoted(r.name).c_str());
         return false;
     }
-    FILE* in = std::fopen(pack.file.c_str(), "rb");
-    if (!in || !seekTo(in, static_cast<uint64_t>(position))) {
-        if (in)
-            std::fclose(in);
-        std::fprintf(s_err, "tolvo-pack: cannot read %s\n", pack.file.c_str());
+    OutputFile out;
+    std::string error;
+    if (!openOutput(target, s_out, out, error)) {
+        say(1, "%s", error.c_str());
         return false;
     }
-    const std::string path = dir + "/" + r.name;
-    FILE* out = std::fopen(path.c_str(), "wb");
-    bool ok = out && copyBytes(in, out, r.size);
-    std::fclose(in);
-    if (out && std::fclose(out) != 0)
-        ok = false;
-    if (!ok) {
-        std::fprintf(s_err, "tolvo-pack: cannot write %s\n", path.c_str());
-        if (out)
-            std::remove(path.c_str());
+    if (!seekStream(in, static_cast<uint64_t>(position)) || !copyBytes(in, out.stream, r.size)) {
+        const std::string reason = lastSystemError();
+        discardOutput(out);
+        say(1, "cannot extract %s: %s", quoted(r.name).c_str(), reason.c_str());
         return false;
     }
-    std::fprintf(s_out, "%s %u\n", path.c_str(), r.size);
+    if (!commitOutput(out, error)) {
+        say(1, "%s", error.c_str());
+        return false;
+    }
+    if (dir != "-") {
+        FileId id;
+        if (fileIdentity(target, id))
+            written.push_back(id);
+        std::fprintf(s_out, "%s %u\n", target.c_str(), r.size);
+    }
     return true;
 }
 
@@ -404,6 +440,7 @@ int extract(const std::string& packText, const std::string& dir, const std::vect
     if (!readPack(packText, pack))
         return 1;
     int failures = 0;
+    std::vector<const Record*> chosen;
     if (names.empty()) {
         // Every entry that tovdpmread can reach: a later one of the same name
         // is hidden by the first.
@@ -412,23 +449,37 @@ int extract(const std::string& packText, const std::string& dir, const std::vect
             bool hidden = false;
             for (size_t j = 0; j < i && !hidden; ++j)
                 hidden = pack.records[j].terminated && r.terminated && pack.records[j].name == r.name;
-            if (hidden) {
-                std::fprintf(s_err, "tolvo-pack: skipped a second entry \"%s\"\n", r.name.c_str());
-                continue;
-            }
-            failures += !extractOne(pack, r, dir);
+            if (hidden)
+                say(0, "skipped a second entry %s", quoted(r.name).c_str());
+            else
+                chosen.push_back(&r);
         }
+        warnIfEmpty(pack.file, pack.count);
     } else {
         for (const std::string& name : names) {
-            const Record* r = lookUp(pack, name);
-            if (!r) {
-                std::fprintf(s_err, "tolvo-pack: no entry \"%s\" in %s\n", name.c_str(), pack.file.c_str());
+            std::string key;
+            const Record* r = nameToCp932(name, key) ? lookUp(pack, key) : nullptr;
+            if (r) {
+                chosen.push_back(r);
+            } else {
+                say(1, "no entry \"%s\" in %s", name.c_str(), pack.file.c_str());
                 ++failures;
-                continue;
             }
-            failures += !extractOne(pack, *r, dir);
         }
     }
+    if (chosen.empty())
+        return failures ? 1 : 0;
+
+    std::string error;
+    if (dir != "-" && !makeFolders(dir, error))
+        return say(1, "%s", error.c_str());
+    FILE* in = std::fopen(pack.file.c_str(), "rb");
+    if (!in)
+        return say(1, "cannot open %s: %s", pack.file.c_str(), lastSystemError().c_str());
+    std::vector<FileId> written;
+    for (const Record* r : chosen)
+        failures += !extractOne(pack, in, *r, dir, written);
+    std::fclose(in);
     return failures ? 1 : 0;
 }
 
@@ -446,17 +497,22 @@ int verify(const std::string& packText)
     if (pack.count >= kDpmxPositionLimit)
         problem("the entry count " + to_string(pack.count) + " is 2^31 or more: no entry can be found");
     else if (pack.records.size() < pack.count)
-        problem("the file ends after " + to_string(pack.records.size()) + " of the " + to_string(pack.count) +
-                " directory records");
+        problem("the file ends after " + to_string(pack.records.size()) + " of the " +
+                counted(pack.count, "directory record", "directory records"));
     for (size_t i = 0; i < pack.records.size(); ++i) {
         const Record& r = pack.records[i];
-        const std::string label = "record " + to_string(i) + " \"" + r.name + "\": ";
+        const std::string label = "record " + to_string(i) + " " + quoted(r.name) + ": ";
+        // A script passes the name in code page 932; the reader lowers it
+        // byte by byte and compares bytes. A stored byte from 0x41 to 0x5A
+        // (also a second byte) therefore never matches.
         if (!r.terminated) {
             problem(label + "the name has no terminating zero in its 24 bytes");
             continue;
         }
         if (lowered(r.name) != r.name)
             problem(label + "the name holds capitals and can never be found");
+        else if (!isCp932Text(r.name))
+            problem(label + "the name is not code page 932 text: no script can spell it");
         else if (lookUp(pack, r.name) != &r)
             problem(label + "an earlier entry of the same name hides it");
         const int64_t position = dataPosition(pack, r);
@@ -468,65 +524,80 @@ int verify(const std::string& packText)
             problem(label + "the size " + to_string(r.size) + " is too large for a variable");
     }
     if (problems) {
-        std::fprintf(s_err, "%s: %d problem(s)\n", pack.file.c_str(), problems);
+        std::fprintf(s_err, "%s: %s\n", pack.file.c_str(), counted(problems, "problem", "problems").c_str());
         return 1;
     }
-    std::fprintf(s_out, "%s at position %u: %u entries, all readable\n", pack.file.c_str(), pack.base, pack.count);
+    std::fprintf(s_out, "%s at position %u: %s\n", pack.file.c_str(), pack.base,
+                 pack.count == 1 ? "1 entry, readable" : (counted(pack.count, "entry", "entries") + ", all readable").c_str());
+    warnIfEmpty(pack.file, pack.count);
     return 0;
 }
 
 int append(const std::string& hostFile, const std::string& packFile)
 {
+    if (sameFile(hostFile, packFile))
+        return say(2, "%s and %s are one file; a pack cannot be appended to itself", hostFile.c_str(),
+                   packFile.c_str());
+    for (const std::string* name : {&packFile, &hostFile})
+        if (isFolder(*name))
+            return say(1, "%s is a folder", name->c_str());
     FILE* in = std::fopen(packFile.c_str(), "rb");
-    if (!in) {
-        std::fprintf(s_err, "tolvo-pack: cannot open %s\n", packFile.c_str());
-        return 1;
-    }
-    const int64_t packSize = fileSize(in);
+    if (!in)
+        return say(1, "cannot open %s: %s", packFile.c_str(), lastSystemError().c_str());
+    const int64_t packSize = streamSize(in);
     unsigned char magic[4] = {};
     if (packSize < kDpmxHeaderSize || std::fread(magic, 1, 4, in) != 4 ||
         std::memcmp(magic, kDpmxMagic, sizeof magic) != 0) {
-        std::fprintf(s_err, "tolvo-pack: %s is not a DPMX pack\n", packFile.c_str());
         std::fclose(in);
-        return 1;
-    }
-    if (sameFile(hostFile, packFile)) {
-        std::fprintf(s_err, "tolvo-pack: %s cannot be appended to itself\n", packFile.c_str());
-        std::fclose(in);
-        return 1;
+        return say(1, "%s is not a DPMX pack", packFile.c_str());
     }
     // The file must exist: a mistyped name would otherwise become a copy.
-    FILE* out = std::fopen(hostFile.c_str(), "r+b");
-    if (!out) {
+    FILE* host = std::fopen(hostFile.c_str(), "rb");
+    if (!host) {
         std::fclose(in);
-        std::fprintf(s_err, "tolvo-pack: cannot open %s for writing\n", hostFile.c_str());
-        return 1;
+        return say(1, "cannot open %s: %s", hostFile.c_str(), lastSystemError().c_str());
     }
-    const int64_t position = fileSize(out);
-    if (position < 0 || position + packSize >= kDpmxPositionLimit) {
+    const int64_t hostSize = streamSize(host);
+
+    // Appending the same pack twice gains nothing: the copy already at the
+    // end is the one to load.
+    if (hostSize >= packSize && seekStream(host, static_cast<uint64_t>(hostSize - packSize)) && seekStream(in, 0) &&
+        sameBytes(host, in, static_cast<uint64_t>(packSize))) {
         std::fclose(in);
-        std::fclose(out);
-        std::fprintf(s_err, "tolvo-pack: the pack would reach 2 GiB in %s; tovdpmread reads only below that\n",
-                     hostFile.c_str());
-        return 1;
+        std::fclose(host);
+        say(0, "warning: %s already ends with %s; nothing appended", hostFile.c_str(), packFile.c_str());
+        std::fprintf(s_out, "%s,%lld\n", hostFile.c_str(), static_cast<long long>(hostSize - packSize));
+        return 0;
     }
-    bool ok = seekTo(in, 0) && seekTo(out, static_cast<uint64_t>(position)) &&
-              copyBytes(in, out, static_cast<uint64_t>(packSize));
+    if (hostSize < 0 || hostSize + packSize >= kDpmxPositionLimit) {
+        std::fclose(in);
+        std::fclose(host);
+        return say(1, "the pack would reach 2 GiB in %s; tovdpmread reads only below that", hostFile.c_str());
+    }
+
+    OutputFile out;
+    std::string error;
+    bool ok = openOutput(hostFile, s_out, out, error);
+    if (ok) {
+        ok = seekStream(host, 0) && seekStream(in, 0) && copyBytes(host, out.stream, static_cast<uint64_t>(hostSize)) &&
+             copyBytes(in, out.stream, static_cast<uint64_t>(packSize));
+        if (!ok) {
+            error = "appending to " + hostFile + " failed: " + lastSystemError() + "; it is as it was";
+            discardOutput(out);
+        }
+    }
     std::fclose(in);
-    if (std::fclose(out) != 0)
-        ok = false;
-    if (!ok) {
-        std::fprintf(s_err, "tolvo-pack: appending to %s failed; it may hold part of the pack\n", hostFile.c_str());
-        return 1;
-    }
-    std::fprintf(s_out, "%s,%lld\n", hostFile.c_str(), static_cast<long long>(position));
+    std::fclose(host);
+    if (!ok || !commitOutput(out, error))
+        return say(1, "%s", error.c_str());
+    std::fprintf(s_out, "%s,%lld\n", hostFile.c_str(), static_cast<long long>(hostSize));
     return 0;
 }
 
-int usage(FILE* to, int status)
+// The file part of a pack text is standard input's "-".
+bool namesStandardInput(const std::string& text)
 {
-    std::fputs(kUsage, to);
-    return status;
+    return text.substr(0, text.find(',')) == "-";
 }
 
 } // namespace
@@ -535,31 +606,72 @@ int packMain(int argc, char** argv, FILE* out, FILE* err)
 {
     s_out = out;
     s_err = err;
-    if (argc < 2)
-        return usage(s_err, 2);
-    const std::string command = argv[1];
-    std::vector<std::string> args(argv + 2, argv + argc);
-
-    if (command == "help" || command == "-h" || command == "--help")
-        return usage(s_out, 0);
-    if (command == "create" && args.size() >= 2)
-        return create(args[0], std::vector<std::string>(args.begin() + 1, args.end()));
-    if (command == "list" && args.size() == 1)
-        return list(args[0]);
-    if (command == "verify" && args.size() == 1)
-        return verify(args[0]);
-    if (command == "append" && args.size() == 2)
-        return append(args[0], args[1]);
-    if (command == "extract" && !args.empty()) {
-        std::string dir = ".";
-        std::vector<std::string> names;
-        for (size_t i = 1; i < args.size(); ++i) {
-            if (args[i] == "-o" && i + 1 < args.size())
-                dir = args[++i];
-            else
-                names.push_back(args[i]);
-        }
-        return extract(args[0], dir, names);
+    ToolArgs args;
+    std::string error;
+    if (!parseToolArgs(argc, argv, kOptions, args, error))
+        return usageError(error);
+    if (hasOption(args, "--help")) {
+        std::fputs(kUsage, s_out);
+        return 0;
     }
-    return usage(s_err, 2);
+    if (hasOption(args, "--version")) {
+        printVersion(s_out, "tolvo-pack");
+        return 0;
+    }
+    if (args.operands.empty())
+        return usageError("no command given");
+    const std::string command = args.operands[0];
+    const std::vector<std::string> rest(args.operands.begin() + 1, args.operands.end());
+    if (command == "help") {
+        std::fputs(kUsage, s_out);
+        return 0;
+    }
+    if (hasOption(args, "--output") && command != "extract")
+        return usageError("-o names the folder of extract; " + command + " takes no -o");
+
+    // The operands a command takes: at least `least`, at most `most`.
+    auto arity = [&](size_t least, size_t most, const char* what) -> std::string {
+        if (rest.size() < least)
+            return command + " needs " + what;
+        if (rest.size() > most)
+            return command + " takes " + what + "; '" + rest[most] + "' is one too many";
+        return "";
+    };
+    const std::string stdinText = "'-' would be standard input, which tolvo-pack does not read; name a file";
+
+    if (command == "create") {
+        if (const std::string e = arity(1, SIZE_MAX, "the pack's name and its files"); !e.empty())
+            return usageError(e);
+        for (size_t i = 1; i < rest.size(); ++i)
+            if (rest[i] == "-")
+                return usageError(stdinText);
+        return create(rest[0], std::vector<std::string>(rest.begin() + 1, rest.end()));
+    }
+    if (command == "list" || command == "verify") {
+        if (const std::string e = arity(1, 1, "one pack"); !e.empty())
+            return usageError(e);
+        if (namesStandardInput(rest[0]))
+            return usageError(stdinText);
+        return command == "list" ? list(rest[0]) : verify(rest[0]);
+    }
+    if (command == "append") {
+        if (const std::string e = arity(2, 2, "the file to append to and the pack"); !e.empty())
+            return usageError(e);
+        if (rest[0] == "-" || rest[1] == "-")
+            return usageError("append changes HOSTFILE in place and reads PACK from a file; '-' is neither");
+        return append(rest[0], rest[1]);
+    }
+    if (command == "extract") {
+        if (const std::string e = arity(1, SIZE_MAX, "a pack"); !e.empty())
+            return usageError(e);
+        if (namesStandardInput(rest[0]))
+            return usageError(stdinText);
+        const std::string dir = hasOption(args, "--output") ? optionValue(args, "--output") : ".";
+        if (dir.empty())
+            return usageError("-o needs a folder");
+        if (dir == "-" && rest.size() != 2)
+            return usageError("-o - writes one entry to standard output; name exactly one entry");
+        return extract(rest[0], dir, std::vector<std::string>(rest.begin() + 1, rest.end()));
+    }
+    return usageError("unknown command '" + command + "'");
 }

@@ -1,6 +1,8 @@
 // The input engine's start and stop against fake DirectInput objects.
 #include "input_fixture.h"
 
+#include "unit/case_trace.h"
+
 namespace {
 
 using Devices = InputTest;
@@ -103,7 +105,7 @@ TEST_F(Devices, MouseFailsAtTheFirstStepNotAnsweringDI_OK)
          {"SetDataFormat", "SetCooperativeLevel", "SetProperty"}},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.step);
+        CASE_TRACE(row.step);
         FakeDInput fresh;
         fresh.install(sys.fake());
         sys.fake().boxes.clear();
@@ -359,7 +361,7 @@ TEST_F(Devices, AJoystickStepFailingShowsItsBoxAndLeavesTheRestUnset)
         {"EnumObjects", &FakeDIDevice::enumObjectsResult, kTextInitDJoystickAxes},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.step);
+        CASE_TRACE(row.step);
         FakeDInput fresh;
         fresh.install(sys.fake());
         sys.fake().boxes.clear();

@@ -11,6 +11,7 @@
 #include "fakes/fake_dshow.h"
 #include "fakes/fake_system.h"
 #include "movie/movie.h"
+#include "unit/case_trace.h"
 #include "plugin/frame.h"
 #include "plugin/messages.h"
 
@@ -135,7 +136,7 @@ TEST_F(Movie, RefusedInterfaceKeepsTheEarlierOnesAndItsCommandsFail)
 {
     const char* names[] = {"IMediaControl", "IMediaEvent", "IMediaSeeking", "IVideoWindow"};
     for (int refused = 0; refused < 4; ++refused) {
-        SCOPED_TRACE(names[refused]);
+        CASE_TRACE(names[refused]);
         dshow.prepare = [&](FakeGraph& g) { g.refused.insert(names[refused]); };
         EXPECT_EQ(initDShow(), 0);
         FakeGraph& g = dshow.last();
@@ -265,7 +266,7 @@ TEST_F(Movie, LoadStopsAtTheFirstFailingStep)
                          "SetWindowPosition"};
     existing["clip.avi"] = FILE_ATTRIBUTE_NORMAL;
     for (const char* failing : {"Stop", "RenderFile", "put_Owner", "put_WindowStyle", "SetWindowPosition"}) {
-        SCOPED_TRACE(failing);
+        CASE_TRACE(failing);
         FakeGraph& g = started();
         g.results[failing] = E_FAIL;
         EXPECT_EQ(tovmovieload("clip.avi", 0, 0, 0), -1);
@@ -443,7 +444,7 @@ TEST_F(Movie, FreeKeepsEverythingWhenTheWindowCannotBeHidden)
 TEST_F(Movie, FreeCreationFailureShowsItsBoxOnlyWhileVerbose)
 {
     for (int verbose : {1, 0}) {
-        SCOPED_TRACE(verbose);
+        CASE_TRACE(verbose);
         sys.fake().boxes.clear();
         g_nVerbose = verbose;
         dshow.createResult = S_OK;

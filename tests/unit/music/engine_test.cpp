@@ -1,6 +1,8 @@
 // initDMusic and releaseDMusic on fake DirectMusic objects.
 #include "music_fixture.h"
 
+#include "unit/case_trace.h"
+
 namespace {
 
 bool isZero(const void* p, size_t n)
@@ -142,7 +144,7 @@ TEST_F(MusicEngine, EachFailingStepShowsItsBoxAndLeavesWhatWasMade)
          kTextInitDMusicAudioPath, true, true, false, true, true},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.step);
+        CASE_TRACE(row.step);
         dm.createPerformanceResult = dm.createLoaderResult = S_OK;
         dm.performance->initAudioResult = dm.performance->createAudioPathResult = S_OK;
         dm.loader->setSearchDirectoryResult = S_OK;

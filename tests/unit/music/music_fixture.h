@@ -42,13 +42,8 @@ public:
     void SetUp() override
     {
         g_nVerbose = 1;
-        sys.fake().getCurrentDirectoryA = [](DWORD n, LPSTR buf) -> DWORD {
-            const char dir[] = "C:\\games\\tolvo";
-            if (n < sizeof dir)
-                return sizeof dir;
-            std::memcpy(buf, dir, sizeof dir);
-            return sizeof dir - 1;
-        };
+        sys.fake().getCurrentDirectoryA = nullptr;
+        sys.fake().currentDirectory = "C:\\games\\tolvo";
         sys.fake().getFileAttributesA = [this](LPCSTR name) -> DWORD {
             return existing.count(name) ? FILE_ATTRIBUTE_NORMAL : INVALID_FILE_ATTRIBUTES;
         };

@@ -255,13 +255,24 @@ TEST(Chains, HoleAtTheJoinOfLinksSharingASerialNumber)
 }
 
 // A second link of another format cannot share the first one's header: the
-// image ends with the first link (oggdec stops there too), from both.
+// image ends with the first link (oggdec stops there too), from both. So
+// does a link that differs in its channel count alone or in its rate alone.
 TEST(Chains, LinkOfAnotherFormatEndsTheImage)
 {
     const Bytes first = readFile(fixture("mix_a.raw"));
     for (const Outcome& o : {fromFile("mixchain.ogg"), fromMemory("mixchain.ogg")}) {
         expectHeader(o, 1, 22050, 2, static_cast<uint32_t>(first.size()));
         EXPECT_TRUE(samplesOf(o) == first);
+    }
+    const Bytes mono = readFile(fixture("mono44100.raw"));
+    for (const char* second : {"stereo44100.ogg", "mono48000.ogg"}) {
+        Bytes chain = readFile(fixture("mono44100.ogg"));
+        const Bytes more = readFile(fixture(second));
+        chain.insert(chain.end(), more.begin(), more.end());
+        const HostVar var(chain);
+        const Outcome o = fromVar(var.rec);
+        expectHeader(o, 1, 44100, 2, static_cast<uint32_t>(mono.size()));
+        EXPECT_TRUE(samplesOf(o) == mono) << second;
     }
 }
 

@@ -13,6 +13,8 @@
 
 #include "music/music.h"
 #include "music_fixture.h"
+#include "platform/platform.h"
+#include "plugin/messages.h"
 #include "plugin/seam.h"
 
 namespace {
@@ -92,7 +94,24 @@ TEST_F(MusicPlatform, ALoadedSegmentIsHeldByItsSlotAlone)
     HostVar wave(waveFile(22050));
     HostVar midi(midiFile());
     ASSERT_EQ(tovmusicload2(&wave.rec, 0, 0, 0), 0);
-    ASSERT_EQ(tovmusicload2(&midi.rec, 1, 0, 0), 0);
+    // Wine 10's loader refuses MIDI from memory (tests/platform/midi_from_memory.cpp).
+    const bool midiFromMemory = platformName() != "wine-10";
+    ASSERT_EQ(tovmusicload2(&midi.rec, 1, 0, 0), midiFromMemory ? 0 : -1);
+    if (!midiFromMemory) {
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0], kTextMusicLoad2Load);
+        boxes.clear();
+        char path[MAX_PATH];
+        GetTempPathA(MAX_PATH, path);
+        const std::string file = std::string(path) + "tolvo-held-" + std::to_string(GetCurrentProcessId()) + ".mid";
+        FILE* f = std::fopen(file.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(midiFile().data(), 1, midiFile().size(), f);
+        std::fclose(f);
+        EXPECT_EQ(tovmusicload(1, file.c_str(), 0, 0), 0);
+        DeleteFileA(file.c_str());
+        ASSERT_NE(g_lpSegment[1], nullptr);
+    }
     // The loader keeps no segment of its own, so a replaced segment goes
     // away with its slot's reference.
     for (int slot : {0, 1}) {
@@ -180,13 +199,18 @@ TEST_F(MusicPlatform, AThousandLoadsIntoOneSlotStayWithinTwoImages)
     HostVar wave(waveFile(22050 * 10)); // ten seconds, 441044 bytes
     const size_t image = wave.rec.word_count * 4;
     EXPECT_LE(growthInImages("WAVE from a variable", image, [&] { return tovmusicload2(&wave.rec, 0, 0, 0); }), 2.0);
+    // Each replaced piece is stopped first, as a game replaces its music: one
+    // that is not goes on sounding, and where the platform mixes what it
+    // plays (Wine 10) a thousand endless pieces sound at once and each load
+    // takes longer than the last (tests/platform/music_playing.cpp).
     EXPECT_LE(growthInImages("WAVE from a variable, each played", image,
                              [&] {
+                                 tovmusicstop(0, 0, 0, 0);
                                  const int r = tovmusicload2(&wave.rec, 0, 0, 0);
                                  return r ? r : tovmusicplay(0, -1, 0, 0);
                              }),
               2.0);
-    EXPECT_EQ(retiredSegmentCount(), 0); // the platform reports nothing as playing
+    EXPECT_EQ(retiredSegmentCount(), 0); // a stopped segment is silent at once
 
     // Ogg Vorbis: 2 s of stereo decoded into a 352846-byte image each time.
     HostVar ogg(readFile(oggFixture("intact.ogg")));

@@ -82,10 +82,13 @@ TEST_F(Reader, PositionTextsAreReadAsAtoiReadsThem)
         int32_t base;
     };
     const Case cases[] = {
-        {" +1024", 0, 1024}, {"\t1024", 0, 1024}, {"1024xyz", 0, 1024}, {"12abc", -1, 12},
-        {"abc", -1, 0},      {"", -1, 0},         {"-5", -1, 0},         {"-0", -1, 0},
-        // From 2^31 on a position is refused, not wrapped (2^32 + 1024).
-        {"2147483648", -1, 0}, {"4294968320", -1, 0}, {"99999999999999999999", -1, 0},
+        {" +1024", 0, 1024}, {"\t1024", 0, 1024}, {"\n\v\f\r1024", 0, 1024}, {"1024xyz", 0, 1024},
+        {"12abc", -1, 12},   {"abc", -1, 0},      {"", -1, 0},              {"-5", -1, 0},
+        {"-0", -1, 0},
+        // From 2^31 on a position is refused, not wrapped (2^32 + 1024); the
+        // one below is taken, and the file ends there.
+        {"2147483647", -1, 2147483647}, {"2147483648", -1, 0}, {"4294968320", -1, 0},
+        {"99999999999999999999", -1, 0},
     };
     for (const Case& c : cases) {
         resetPackState();
@@ -100,6 +103,8 @@ TEST_F(Reader, PackAtPositionZeroAndWithoutAComma)
     const std::string file = makePack(dpmxPack(kThree));
     EXPECT_EQ(load(file + ",0"), 0);
     EXPECT_EQ(std::string(g_szPackName), file);
+    resetPackState();
+    EXPECT_EQ(load(file + ",-1"), -1);
     resetPackState();
     EXPECT_EQ(load(file), 0); // no position text: the pack starts at byte 0
     EXPECT_EQ(g_nPackBase, 0);
@@ -160,7 +165,8 @@ TEST_F(Reader, AHeaderCutShortIsNoPackEvenAfterAnEmptyOne)
     const std::string empty = makePack(dpmxHeader(16, 0), 0, "empty.dpm");
     const std::string nothing = makePack("", 0, "nothing.bin");
     const std::string eight = makePack(dpmxHeader(16, 3).substr(0, 8), 0, "eight.bin");
-    for (const std::string& text : {nothing + ",0", empty + ",16", empty + ",999", eight}) {
+    const std::string eleven = makePack(dpmxHeader(16, 3).substr(0, 11), 0, "eleven.bin");
+    for (const std::string& text : {nothing + ",0", empty + ",16", empty + ",999", eight, eleven}) {
         resetPackState();
         ASSERT_EQ(load(empty), 0);
         EXPECT_EQ(load(text), -1) << text;
@@ -217,12 +223,14 @@ TEST_F(Reader, ACountFrom2To31MeansNoRecordsButStillSticks)
 TEST_F(Reader, KeysAreLoweredByteByByteAndComparedExactly)
 {
     // 0x83 0x41 is a double-byte character whose second byte is 'A'.
-    const std::vector<TestEntry> entries = {
-        {"data.bin", "lower"}, {"Data.bin", "upper"}, {"\x83\x61.txt", "kana"}, {"\xc0\xde", "high"}};
+    const std::vector<TestEntry> entries = {{"data.bin", "lower"},      {"Data.bin", "upper"}, {"\x83\x61.txt", "kana"},
+                                            {"\xc0\xde", "high"},       {"az", "ends"}};
     makePack(dpmxPack(entries));
     ASSERT_EQ(load(scratchName("pack.dpm")), 0);
     EXPECT_EQ(read("Data.BIN"), 0);
     EXPECT_EQ(bytes(5), "lower");
+    EXPECT_EQ(read("AZ"), 0); // both ends of 'A' to 'Z'
+    EXPECT_EQ(bytes(4), "ends");
     EXPECT_EQ(read("\x83\x41.TXT"), 0);
     EXPECT_EQ(bytes(4), "kana");
     EXPECT_EQ(read("\xc0\xde"), 0); // bytes from 0x80 on are not changed
@@ -234,6 +242,15 @@ TEST_F(Reader, KeysAreLoweredByteByByteAndComparedExactly)
     ASSERT_EQ(load(scratchName("pack.dpm")), 0);
     EXPECT_EQ(read("Data.bin"), -1);
     EXPECT_EQ(read("data.bin"), -1);
+
+    // Never compared past a record's 32 bytes: a key of 32 bytes does not
+    // match a record that holds them, not even where the next one starts
+    // with a zero.
+    resetPackState();
+    const std::string full(24, 'k');
+    makePack(dpmxHeader(16 + 64, 2) + dpmxRecord(full, 0x01010101, 0x01010101) + dpmxRecord("", 0, 0));
+    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+    EXPECT_EQ(findEntry((full + std::string(8, '\x01')).c_str()), -1);
 }
 
 TEST_F(Reader, TheFirstOfTwoEqualNamesWins)
@@ -246,16 +263,20 @@ TEST_F(Reader, TheFirstOfTwoEqualNamesWins)
 
 TEST_F(Reader, DataLieAtBasePlusDataStartPlusOffset)
 {
-    // Pack at 1000, data start 80 (not 16 + 32 x 1), entry offset 16.
+    // Data start 80 (not 16 + 32 x 1), entry offset 16; a pack at 1000 and
+    // one at the first position that needs a seek.
     std::string image = dpmxHeader(80, 1) + dpmxRecord("e", 16, 4);
     image.resize(80 + 16, '.');
     image += "DATA";
-    const std::string file = makePack(image, 1000);
-    ASSERT_EQ(load(file + ",1000"), 0);
-    EXPECT_EQ(g_dwDataBase, 1080u);
-    EXPECT_EQ(read("e"), 0);
-    EXPECT_EQ(bytes(4), "DATA");
-    EXPECT_EQ(readFile(file).substr(1096, 4), "DATA");
+    for (uint32_t base : {1000u, 1u}) {
+        resetPackState();
+        const std::string file = makePack(image, base);
+        ASSERT_EQ(load(file + "," + std::to_string(base)), 0) << base;
+        EXPECT_EQ(g_dwDataBase, base + 80) << base;
+        EXPECT_EQ(read("e"), 0) << base;
+        EXPECT_EQ(bytes(4), "DATA") << base;
+        EXPECT_EQ(readFile(file).substr(base + 96, 4), "DATA") << base;
+    }
 }
 
 TEST_F(Reader, SizesBecomeWholeWordsAndTheBufferIsTheReadersOwn)
@@ -295,6 +316,10 @@ TEST_F(Reader, SizeStoresTheSizeAndTouchesNothingElse)
     EXPECT_EQ(var.kind, 7);
     EXPECT_EQ(var.word_count, 3);
     EXPECT_EQ(var.data, static_cast<void*>(host));
+
+    // A variable without storage gets nothing.
+    var.data = nullptr;
+    EXPECT_EQ(tovdpmsize(&var, "b.bin", 0, 0), -1);
 }
 
 TEST_F(Reader, FailuresLeaveTheFailureFill)
@@ -348,20 +373,31 @@ TEST_F(Reader, AVariableHoldingAReadBufferTakesTheFailureFill)
 
 TEST_F(Reader, ADirectoryCutShortStopsTheScan)
 {
-    // The header promises 5 records; the file holds two and 10 bytes of a
-    // third, whose name is complete.
-    std::string image = dpmxHeader(16 + 32 * 5, 5) + dpmxRecord("one", 7, 9) + dpmxRecord("two", 3, 4);
-    image += std::string("cut\0\0\0\0\0\0\0", 10);
-    makePack(image);
-    ASSERT_EQ(load(scratchName("pack.dpm")), 0);
-    EXPECT_EQ(findEntry("missing"), -1);
-    EXPECT_EQ(findEntry("two"), 0);
-    EXPECT_EQ(g_dwEntryOffset, 3u);
-    // The cut record is still compared; its missing bytes are those of the
-    // record before it.
-    EXPECT_EQ(findEntry("cut"), 0);
-    EXPECT_EQ(g_dwEntryOffset, 3u);
-    EXPECT_EQ(g_dwEntrySize, 4u);
+    // The header promises 5 records; the file holds whole ones ending with
+    // "two" (offset 3, size 4) and part of the next. The cut record is still
+    // compared; its missing bytes are those of the record before it, so its
+    // offset and size are two's, and one byte "x" reads as "xwo".
+    struct Case {
+        std::string whole;
+        std::string cut;
+        const char* key;
+    };
+    const std::string tenBytes("cut\0\0\0\0\0\0\0", 10);
+    const Case cases[] = {
+        {dpmxRecord("one", 7, 9) + dpmxRecord("two", 3, 4), tenBytes, "cut"},
+        {dpmxRecord("two", 3, 4), tenBytes, "cut"},
+        {dpmxRecord("one", 7, 9) + dpmxRecord("two", 3, 4), "x", "xwo"},
+    };
+    for (const Case& c : cases) {
+        resetPackState();
+        makePack(dpmxHeader(16 + 32 * 5, 5) + c.whole + c.cut);
+        ASSERT_EQ(load(scratchName("pack.dpm")), 0);
+        EXPECT_EQ(findEntry(c.key), 0) << c.key;
+        EXPECT_EQ(g_dwEntryOffset, 3u) << c.key;
+        EXPECT_EQ(g_dwEntrySize, 4u) << c.key;
+        EXPECT_EQ(findEntry("missing"), -1);
+        EXPECT_EQ(findEntry("two"), 0);
+    }
 }
 
 TEST_F(Reader, LongDirectoriesAreScannedToTheEnd)
@@ -432,6 +468,8 @@ TEST_F(Reader, ReadDataFallsBackToAPlainFileNamedAsWritten)
     char buf[8] = {};
     EXPECT_EQ(readData(plain.c_str(), buf, 4, 3), 4); // no pack open
     EXPECT_EQ(std::string(buf, 4), "3456");
+    EXPECT_EQ(readData(plain.c_str(), buf, 4, 1), 4); // the first offset that seeks
+    EXPECT_EQ(std::string(buf, 4), "1234");
     EXPECT_EQ(readData(plain.c_str(), buf, 8, -3), 8); // a negative offset reads from 0
     EXPECT_EQ(std::string(buf, 8), "01234567");
     EXPECT_EQ(readData("no-such-file", buf, 4, 0), -1);

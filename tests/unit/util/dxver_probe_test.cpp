@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "util/util.h"
+#include "unit/case_trace.h"
 
 namespace {
 
@@ -155,7 +156,7 @@ TEST_F(Probe, TheTextIsCutToNineCharacters)
 TEST_F(Probe, AnIncompleteDiagnosticAnswerLeavesTheFallbackToDecide)
 {
     for (int writes = 0; writes <= 3; ++writes) {
-        SCOPED_TRACE(writes);
+        CASE_TRACE(writes);
         sub.queryComplete = false;
         sub.queryWrites = writes;
         sub.files.clear();
@@ -217,7 +218,7 @@ TEST_F(Probe, EachRowAtAndJustBelowItsThreshold)
         {"dpnet.dll", 5, 2, 3677, 134, "82", "00"},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << r.file << " " << r.a << "." << r.b << "." << r.c << "." << r.d);
+        CASE_TRACE(r.file << " " << r.a << "." << r.b << "." << r.c << "." << r.d);
         sub.files.clear();
         file(r.file, r.a, r.b, r.c, r.d);
         EXPECT_EQ(fallback(), r.at);

@@ -8,6 +8,7 @@
 
 #include "fakes/fake_dxdiag.h"
 #include "fakes/fake_system.h"
+#include "unit/case_trace.h"
 #include "util/util.h"
 
 namespace {
@@ -125,7 +126,7 @@ TEST_F(DxVer, ServiceFailuresLeaveTheFallbackToDecide)
          {"root.GetChildContainer DxDiag_SystemInfo", "root.Release", "provider.Release"}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        CASE_TRACE(c.what);
         sys.fake().calls.clear();
         dxdiag.log.clear();
         dxdiag.createResult = S_OK;
@@ -164,7 +165,7 @@ TEST_F(DxVer, EachPropertyNeedsItsType)
         {L"szDirectXVersionLetter", {E_FAIL, VT_BSTR, 0, L"c", false}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "property " << c.name << " type " << c.prop.vt);
+        CASE_TRACE("property " << c.name << " type " << c.prop.vt);
         dxdiag.log.clear();
         dxdiag.reports(9, 0, L"c");
         dxdiag.systemInfo.props[c.name] = c.prop;
@@ -202,7 +203,7 @@ TEST_F(DxVer, UnreadableVersionInformationSkipsTheRow)
     dxdiag.createResult = REGDB_E_CLASSNOTREG;
     using K = FakeFileVersions;
     for (K::Kind kind : {K::kNoInfo, K::kInfoFails, K::kQueryFails, K::kNullFixed, K::kShortFixed}) {
-        SCOPED_TRACE(kind);
+        CASE_TRACE(kind);
         files.files.clear();
         files.add("ddraw.dll", 4, 2, 0, 95);     // 10
         files.add("d3d9.dll", 9, 0, 0, 0, kind); // would give 90

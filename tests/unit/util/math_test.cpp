@@ -98,6 +98,10 @@ TEST(SineCosine, ExtremeSizesStayDefined)
 {
     // size - 1 wraps in 32 bits; the product stays within the integer range.
     EXPECT_EQ(sinOf(0, INT_MIN), 0);
+    // -2^31 x cos(-pi) is 2^31, one past the top: held at INT_MAX.
+    EXPECT_EQ(cosOf(0, INT_MIN), INT_MAX);
+    // 1518500250.16 with pi as it stands; 1518500249.97 with its next digit.
+    EXPECT_EQ(cosOf(1 << 28, INT_MIN), 1518500250);
     const int32_t s = sinOf(12345, INT_MAX);
     EXPECT_LE(std::abs(static_cast<long long>(s)), INT_MAX);
 }

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string get(const std::string& name)
+{
+    FILE* f = std::fopen(name.c_str(), "rb");
+    if (!f)
+        return "<missing>";
+    char buf[64];
+    const size_t n = std::fread(buf, 1, sizeof buf, f);
+    std::fclose(f);
+    return std::string(buf, n);
+}
+
+size_t filesIn(const std::string& dir)
+{
+    return static_cast<size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}));
+}
+
+std::string freshFolder()
+{
+    const std::string dir = std::string("files_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(dir);
+    fs::create_directory(dir);
+    return dir;
+}
+
+TEST(ToolFiles, TheTargetChangesOnlyWhenTheOutputIsComplete)
+{
+    const std::string dir = freshFolder();
+    const std::string target = dir + "/out.bin";
+    FILE* f = std::fopen(target.c_str(), "wb");
+    std::fputs("old", f);
+    std::fclose(f);
+
+    OutputFile out;
+    std::string error;
+    ASSERT_TRUE(openOutput(target, stdout, out, error)) << error;
+    std::fputs("half", out.stream);
+    discardOutput(out); // given up half way
+    EXPECT_EQ(get(target), "old");
+    EXPECT_EQ(filesIn(dir), 1u);
+
+    ASSERT_TRUE(openOutput(target, stdout, out, error)) << error;
+    std::fputs("new", out.stream);
+    std::fflush(out.stream);
+    EXPECT_EQ(get(target), "old"); // written beside it
+    EXPECT_EQ(filesIn(dir), 2u);
+    ASSERT_TRUE(commitOutput(out, error)) << error;
+    EXPECT_EQ(get(target), "new");
+    EXPECT_EQ(filesIn(dir), 1u);
+}
+
+#ifndef _WIN32
+TEST(ToolFiles, ReplacingKeepsPermissionsAndLinks)
+{
+    const std::string dir = freshFolder();
+    const std::string target = dir + "/real";
+    FILE* f = std::fopen(target.c_str(), "wb");
+    std::fclose(f);
+    ASSERT_EQ(chmod(target.c_str(), 0750), 0);
+    ASSERT_EQ(symlink("real", (dir + "/alias").c_str()), 0);
+    OutputFile out;
+    std::string error;
+    ASSERT_TRUE(openOutput(dir + "/alias", stdout, out, error)) << error;
+    std::fputs("new", out.stream);
+    ASSERT_TRUE(commitOutput(out, error)) << error;
+    EXPECT_TRUE(fs::is_symlink(dir + "/alias"));
+    EXPECT_EQ(get(target), "new");
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0750u);
+}
+#endif
+
+} // namespace

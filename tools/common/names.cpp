@@ -1,0 +1,208 @@
+#include "names.h"
+
+#include <cstdio>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
+namespace {
+
+#ifdef _WIN32
+const NameCode kPackCode = 932;
+const NameCode kUnicodeCode = CP_UTF8;
+
+// A string of one code page in another, through UTF-16. False on a byte
+// sequence that is no character of `from`, or a character `to` has not.
+bool recode(NameCode to, NameCode from, const std::string& in, std::string& out)
+{
+    out.clear();
+    if (in.empty())
+        return true;
+    const int n = static_cast<int>(in.size());
+    const int wide = MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, in.data(), n, nullptr, 0);
+    if (wide <= 0)
+        return false;
+    std::vector<wchar_t> w(static_cast<size_t>(wide));
+    MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, in.data(), n, w.data(), wide);
+    // A code page without a character gives its default one, which the flag
+    // reports; UTF-8 has every character and takes neither.
+    BOOL usedDefault = FALSE;
+    const DWORD flags = to == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL* used = to == CP_UTF8 ? nullptr : &usedDefault;
+    const int bytes = WideCharToMultiByte(to, flags, w.data(), wide, nullptr, 0, nullptr, used);
+    if (bytes <= 0 || usedDefault)
+        return false;
+    out.resize(static_cast<size_t>(bytes));
+    WideCharToMultiByte(to, flags, w.data(), wide, out.data(), bytes, nullptr, used);
+    return !usedDefault;
+}
+#else
+const NameCode kPackCode = "CP932";
+const NameCode kUnicodeCode = "UTF-8";
+
+// One converter per direction, opened once: a listing converts every name
+// character by character.
+iconv_t converter(NameCode to, NameCode from)
+{
+    struct Open {
+        std::string to, from;
+        iconv_t cd;
+    };
+    static struct Converters {
+        std::vector<Open> open;
+        ~Converters()
+        {
+            for (const Open& o : open)
+                iconv_close(o.cd);
+        }
+    } converters;
+    for (const Open& o : converters.open)
+        if (o.to == to && o.from == from)
+            return o.cd;
+    iconv_t cd = iconv_open(to, from);
+    if (cd != reinterpret_cast<iconv_t>(-1))
+        converters.open.push_back({to, from, cd});
+    return cd;
+}
+
+bool recode(NameCode to, NameCode from, const std::string& in, std::string& out)
+{
+    out.clear();
+    iconv_t cd = converter(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    std::string source = in;
+    char* inPtr = source.data();
+    size_t inLeft = source.size();
+    std::vector<char> buffer(in.size() * 4 + 16);
+    char* outPtr = buffer.data();
+    size_t outLeft = buffer.size();
+    const size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    if (r == static_cast<size_t>(-1) || inLeft != 0)
+        return false;
+    out.assign(buffer.data(), buffer.size() - outLeft);
+    return true;
+}
+#endif
+
+bool sameCode(NameCode a, NameCode b)
+{
+#ifdef _WIN32
+    return a == b;
+#else
+    return std::string(a) == b;
+#endif
+}
+
+// `in` in the other code. Between equal codes the bytes stay as they are
+// once they are known to be text (code page 932 spells some characters two
+// ways, which UTF-16 would merge). `exact`: `in` must also come back as it
+// was.
+bool recodeName(NameCode to, NameCode from, const std::string& in, std::string& out, bool exact)
+{
+    // ASCII is itself in every code here.
+    bool ascii = true;
+    for (char c : in)
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) {
+        out = in;
+        return true;
+    }
+    std::string back;
+    if (sameCode(to, from)) {
+        if (!recode(kUnicodeCode, from, in, back))
+            return false;
+        out = in;
+        return true;
+    }
+    return recode(to, from, in, out) && (!exact || (recode(from, to, out, back) && back == in));
+}
+
+// One stored character as a file name: itself, or the character whose
+// second byte the reader's lowering moved.
+bool charFromCp932(std::string ch, std::string& out, NameCode system)
+{
+    if (recodeName(system, kPackCode, ch, out, false))
+        return true;
+    const unsigned char second = ch.size() == 2 ? static_cast<unsigned char>(ch[1]) : 0;
+    if (second < 'a' || second > 'z')
+        return false;
+    ch[1] = static_cast<char>(second - 0x20);
+    return recodeName(system, kPackCode, ch, out, false);
+}
+
+} // namespace
+
+size_t cp932CharLength(const std::string& s, size_t i)
+{
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    return lead && i + 1 < s.size() ? 2 : 1;
+}
+
+NameCode systemNameCode()
+{
+#ifdef _WIN32
+    return GetACP();
+#else
+    return kUnicodeCode;
+#endif
+}
+
+std::string systemNameCodeText()
+{
+#ifdef _WIN32
+    return "code page " + std::to_string(GetACP());
+#else
+    return kUnicodeCode;
+#endif
+}
+
+bool nameToCp932(const std::string& name, std::string& cp932, NameCode system)
+{
+    return recodeName(kPackCode, system, name, cp932, true);
+}
+
+bool nameFromCp932(const std::string& cp932, std::string& name, NameCode system)
+{
+    name.clear();
+    std::string part;
+    for (size_t i = 0; i < cp932.size();) {
+        const size_t n = cp932CharLength(cp932, i);
+        if (!charFromCp932(cp932.substr(i, n), part, system))
+            return false;
+        name += part;
+        i += n;
+    }
+    return true;
+}
+
+bool isCp932Text(const std::string& cp932)
+{
+    std::string ignored;
+    return nameFromCp932(cp932, ignored, kUnicodeCode);
+}
+
+std::string printableName(const std::string& cp932)
+{
+    std::string shown, part;
+    for (size_t i = 0; i < cp932.size();) {
+        const size_t n = cp932CharLength(cp932, i);
+        if (charFromCp932(cp932.substr(i, n), part, systemNameCode())) {
+            shown += part;
+        } else {
+            for (size_t k = 0; k < n; ++k) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(cp932[i + k]));
+                shown += hex;
+            }
+        }
+        i += n;
+    }
+    return shown;
+}
