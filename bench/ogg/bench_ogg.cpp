@@ -23,6 +23,7 @@
 #include <windows.h>
 #include <psapi.h>
 #else
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -151,15 +152,21 @@ double timeBareLoop(const char* path, char* buffer, size_t room)
 
 #ifndef _WIN32
 // Wall time of a child process and its peak resident set in KiB.
-double timeProcess(const std::vector<std::string>& args, long* peakKiB)
+double timeProcess(const std::vector<std::string>& args, long* peakKiB, bool quiet = false)
 {
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (quiet)
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     const Clock::time_point t0 = Clock::now();
     pid_t pid;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
         std::fprintf(stderr, "bench_ogg: cannot start %s\n", argv[0]);
         std::exit(1);
     }
@@ -189,20 +196,9 @@ int main(int argc, char** argv)
     std::printf("stream: %s, %d rounds in alternating order, %u cores\n", stream, rounds,
                 std::thread::hardware_concurrency());
 
-    // First, while the process is small: how far one conversion on the
-    // machine's cores raises its high-water mark above what it holds now.
-    {
-        const double before = currentBytes();
-        timeConversion(stream, 0);
-        const double grown = (peakBytes() - before) / 1048576.0, image = g_imageSize / 1048576.0;
-        std::printf("peak memory of the conversion: image + %.2f MiB, for an image of %.2f MiB in %d ranges "
-                    "(goal <= image + 4 MiB)\n",
-                    grown - image, image, g_ranges);
-    }
-
 #ifndef _WIN32
-    // The processes next: a child's peak resident set counts its parent's
-    // at the time it was started.
+    // The processes first, while this one is still small: a child's peak
+    // resident set counts its parent's at the time it was started.
     if (argc == 6) {
         const std::string tool = argv[3], oggdec = argv[4], work = argv[5];
         const std::string ours = work + "/bench-ogg2wav.wav", theirs = work + "/bench-oggdec.wav";
@@ -234,14 +230,28 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "bench_ogg: tolvo-ogg2wav wrote nothing\n");
             return 1;
         }
+        // What the tool's process holds before it reads anything, for scale.
+        long bare = 0;
+        timeProcess({tool, "--version"}, &bare, true);
         const double image = st.st_size / 1048576.0, peakMiB = peak / 1024.0;
         std::printf("peak memory of tolvo-ogg2wav: %.2f MiB for an image of %.2f MiB: image + %.2f MiB "
-                    "(goal <= image + 4 MiB)\n",
-                    peakMiB, image, peakMiB - image);
+                    "(goal <= image + 4 MiB), of which %.2f MiB is the process before it reads FILE\n",
+                    peakMiB, image, peakMiB - image, bare / 1024.0);
         std::remove(ours.c_str());
         std::remove(theirs.c_str());
     }
 #endif
+
+    // While this process is still small: how far one conversion on the
+    // machine's cores raises its high-water mark above what it holds now.
+    {
+        const double before = currentBytes();
+        timeConversion(stream, 0);
+        const double grown = (peakBytes() - before) / 1048576.0, image = g_imageSize / 1048576.0;
+        std::printf("peak memory of the conversion: image + %.2f MiB, for an image of %.2f MiB in %d ranges "
+                    "(goal <= image + 4 MiB)\n",
+                    grown - image, image, g_ranges);
+    }
 
     // The conversion on the machine's cores against the same on one
     // decoder, and the one decoder against a bare loop. The bare loop writes
