@@ -2,24 +2,33 @@
 // measured side by side in one run (rounds alternate; medians compared).
 //
 //   bench_ogg STREAM.ogg [ROUNDS]
-//       the file conversion against a bare ov_read loop into a buffer
-//       allocated beforehand, on the same build (goal: >= 0.98x)
+//       the peak memory of one conversion against the image size (goal:
+//       <= image + 4 MiB); the file conversion on the machine's cores
+//       against the same conversion on one decoder (goal: >= 1.6x on two
+//       cores); and the one-decoder conversion against a bare ov_read loop
+//       into a buffer allocated beforehand, on the same build (goal: >= 0.98x)
 //   bench_ogg STREAM.ogg ROUNDS TOOL OGGDEC WORKDIR      (not on Windows)
-//       also tolvo-ogg2wav against oggdec, each writing a WAVE file
-//       (goal: >= 1.0x), and the peak memory of tolvo-ogg2wav against the
-//       image size (goal: <= image + 4 MiB)
+//       also tolvo-ogg2wav against oggdec, each writing a WAVE file (goal:
+//       >= 1.6x on two cores; with --jobs 1, >= 1.0x), and the peak memory
+//       of tolvo-ogg2wav against the image size (goal: <= image + 4 MiB)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#else
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 extern char** environ;
 #endif
 
@@ -58,20 +67,58 @@ void report(const char* what, const char* a, const std::vector<double>& ta, cons
 }
 
 int32_t g_imageSize = 0;
+int g_ranges = 0;
 
-double timeConversion(const char* path)
+// One file conversion with at most `jobs` ranges (0: the machine's cores).
+double timeConversion(const char* path, int jobs)
 {
     const Clock::time_point t0 = Clock::now();
     void* image = nullptr;
     int32_t size = 0;
-    if (!oggFileToWave(path, 2, &image, &size)) {
+    OggSplit split;
+    split.jobs = jobs;
+    if (!oggFileToWaveSplit(path, 2, &image, &size, &split)) {
         std::fprintf(stderr, "bench_ogg: %s does not convert\n", path);
         std::exit(1);
     }
     const double t = secondsSince(t0);
     g_imageSize = size;
+    if (jobs != 1)
+        g_ranges = split.ranges;
     std::free(image);
     return t;
+}
+
+// The process's resident memory (working set) in bytes now, and its
+// high-water mark.
+double currentBytes()
+{
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS pm{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &pm, sizeof pm);
+    return double(pm.WorkingSetSize);
+#else
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE));
+#endif
+}
+
+double peakBytes()
+{
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS pm{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &pm, sizeof pm);
+    return double(pm.PeakWorkingSetSize);
+#else
+    struct rusage ru;
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_maxrss * 1024.0;
+#endif
 }
 
 // The decoder alone: the same open, the same reads, into a buffer that was
@@ -105,15 +152,21 @@ double timeBareLoop(const char* path, char* buffer, size_t room)
 
 #ifndef _WIN32
 // Wall time of a child process and its peak resident set in KiB.
-double timeProcess(const std::vector<std::string>& args, long* peakKiB)
+double timeProcess(const std::vector<std::string>& args, long* peakKiB, bool quiet = false)
 {
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (quiet)
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     const Clock::time_point t0 = Clock::now();
     pid_t pid;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
         std::fprintf(stderr, "bench_ogg: cannot start %s\n", argv[0]);
         std::exit(1);
     }
@@ -139,8 +192,9 @@ int main(int argc, char** argv)
         return 2;
     }
     const char* stream = argv[1];
-    const int rounds = argc >= 3 ? std::max(1, std::atoi(argv[2])) : 9;
-    std::printf("stream: %s, %d rounds in alternating order\n", stream, rounds);
+    const int rounds = argc >= 3 ? std::max(1, std::atoi(argv[2])) : 15;
+    std::printf("stream: %s, %d rounds in alternating order, %u cores\n", stream, rounds,
+                std::thread::hardware_concurrency());
 
 #ifndef _WIN32
     // The processes first, while this one is still small: a child's peak
@@ -148,57 +202,87 @@ int main(int argc, char** argv)
     if (argc == 6) {
         const std::string tool = argv[3], oggdec = argv[4], work = argv[5];
         const std::string ours = work + "/bench-ogg2wav.wav", theirs = work + "/bench-oggdec.wav";
-        std::vector<double> tt, to;
+        std::vector<double> tt, t1, to;
         long peak = 0;
         for (int i = 0; i < rounds; ++i) {
             long p = 0;
-            if (i % 2 == 0)
-                tt.push_back(timeProcess({tool, stream, ours}, &p));
-            to.push_back(timeProcess({oggdec, "-Q", "-o", theirs, stream}, nullptr));
-            if (i % 2 == 1)
-                tt.push_back(timeProcess({tool, stream, ours}, &p));
-            peak = std::max(peak, p);
+            // Three in a rotating order, so that none always runs first.
+            for (int k = 0; k < 3; ++k) {
+                switch ((i + k) % 3) {
+                case 0:
+                    tt.push_back(timeProcess({tool, stream, ours}, &p));
+                    peak = std::max(peak, p);
+                    break;
+                case 1:
+                    t1.push_back(timeProcess({tool, "--jobs", "1", stream, ours}, nullptr));
+                    break;
+                default:
+                    to.push_back(timeProcess({oggdec, "-Q", "-o", theirs, stream}, nullptr));
+                }
+            }
         }
         report("tolvo-ogg2wav against oggdec", "tolvo-ogg2wav writing a file", tt, "oggdec writing a file", to,
-               ">= 1.0x");
+               ">= 1.6x on 2 cores");
+        report("tolvo-ogg2wav --jobs 1 against oggdec", "tolvo-ogg2wav --jobs 1 writing a file", t1,
+               "oggdec writing a file", to, ">= 1.0x");
         struct stat st;
         if (stat(ours.c_str(), &st) != 0) {
             std::fprintf(stderr, "bench_ogg: tolvo-ogg2wav wrote nothing\n");
             return 1;
         }
+        // What the tool's process holds before it reads anything, for scale.
+        long bare = 0;
+        timeProcess({tool, "--version"}, &bare, true);
         const double image = st.st_size / 1048576.0, peakMiB = peak / 1024.0;
         std::printf("peak memory of tolvo-ogg2wav: %.2f MiB for an image of %.2f MiB: image + %.2f MiB "
-                    "(goal <= image + 4 MiB)\n",
-                    peakMiB, image, peakMiB - image);
+                    "(goal <= image + 4 MiB), of which %.2f MiB is the process before it reads FILE\n",
+                    peakMiB, image, peakMiB - image, bare / 1024.0);
         std::remove(ours.c_str());
         std::remove(theirs.c_str());
     }
 #endif
 
-    // A first conversion sizes the bare loop's buffers and warms the cache.
-    // The bare loop writes once into a buffer allocated and touched once for
-    // all rounds, and once into one allocated afresh, untouched, before each
-    // round's clock starts: the image is a new block each time, and where the
-    // allocator hands out fresh pages, their first touch costs the same in
-    // the bare loop.
-    timeConversion(stream);
+    // While this process is still small: how far one conversion on the
+    // machine's cores raises its high-water mark above what it holds now.
+    {
+        const double before = currentBytes();
+        timeConversion(stream, 0);
+        const double grown = (peakBytes() - before) / 1048576.0, image = g_imageSize / 1048576.0;
+        std::printf("peak memory of the conversion: image + %.2f MiB, for an image of %.2f MiB in %d ranges "
+                    "(goal <= image + 4 MiB)\n",
+                    grown - image, image, g_ranges);
+    }
+
+    // The conversion on the machine's cores against the same on one
+    // decoder, and the one decoder against a bare loop. The bare loop writes
+    // once into a buffer allocated and touched once for all rounds, and once
+    // into one allocated afresh, untouched, before each round's clock starts:
+    // the image is a new block each time, and where the allocator hands out
+    // fresh pages, their first touch costs the same in the bare loop.
+    timeConversion(stream, 1);
     const size_t room = size_t(g_imageSize) + 65536;
     std::vector<char> warm(room, 1);
-    std::vector<double> conv, bare, fresh;
+    std::vector<double> split, one, bare, fresh;
     for (int i = 0; i < rounds; ++i) {
-        if (i % 2 == 0)
-            conv.push_back(timeConversion(stream));
+        if (i % 2 == 0) {
+            split.push_back(timeConversion(stream, 0));
+            one.push_back(timeConversion(stream, 1));
+        }
         bare.push_back(timeBareLoop(stream, warm.data(), room));
         char* block = static_cast<char*>(std::malloc(room));
         fresh.push_back(timeBareLoop(stream, block, room));
         std::free(block);
-        if (i % 2 == 1)
-            conv.push_back(timeConversion(stream));
+        if (i % 2 == 1) {
+            one.push_back(timeConversion(stream, 1));
+            split.push_back(timeConversion(stream, 0));
+        }
     }
-    std::printf("image: %d bytes\n", g_imageSize);
-    report("the conversion against the bare loop", "conversion (oggFileToWave)", conv,
-           "bare ov_read loop, buffer reused", bare, ">= 0.98x");
-    report("the conversion against the bare loop into a new block", "conversion (oggFileToWave)", conv,
+    std::printf("image: %d bytes, %d ranges\n", g_imageSize, g_ranges);
+    report("the conversion on the machine's cores against one decoder", "conversion, machine's cores", split,
+           "conversion, one decoder", one, ">= 1.6x on 2 cores");
+    report("one decoder against the bare loop", "conversion, one decoder", one, "bare ov_read loop, buffer reused",
+           bare, ">= 0.98x");
+    report("one decoder against the bare loop into a new block", "conversion, one decoder", one,
            "bare ov_read loop, new block", fresh, ">= 0.98x");
     return 0;
 }

@@ -1,16 +1,12 @@
 // libFuzzer target: arbitrary pack files and entry names through the pack
-// commands (see pack_fuzz_entry.h for the input's layout).
-#include <unistd.h>
-
-#include <cstdio>
-
+// commands (see pack_fuzz_entry.h for the input's layout). The pack file
+// lives in memory (fuzz/common/memfs.h); the reader opens, seeks and reads
+// it through its own stdio calls as it would a file on disk.
+#include "fuzz/common/memfs.h"
 #include "pack_fuzz_entry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static char scratch[40];
-    if (!scratch[0])
-        std::snprintf(scratch, sizeof scratch, "pack-fuzz-%d.dpm", static_cast<int>(getpid()));
-    packFuzzOne(data, size, scratch);
+    packFuzzOne(data, size, "/memfs/pack-fuzz.dpm", memfsPut);
     return 0;
 }

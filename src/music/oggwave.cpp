@@ -45,32 +45,12 @@ void writeWaveHeader(unsigned char* image, int channels, long rate, int bytes_pe
     put32(image + 42, data_bytes);
 }
 
-// From an open decoder to a finished image; the decoder is cleared on every
-// path. A decoder error fails the whole conversion, unless keepPartial asks
-// to end the image at the samples decoded before it.
-int decodeToWave(OggVorbis_File* vf, bool keepPartial, int bytes_per_sample, void** image_out, int32_t* size_out)
+// One decoder from where it stands to the end of the stream or of the block.
+// A decoder error fails the whole conversion, unless keepPartial asks to end
+// the image at the samples decoded before it. Returns 1 with *decoded_out set.
+int decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long rate, int bytes_per_sample,
+                     unsigned char* image, int32_t capacity, int32_t* decoded_out)
 {
-    const vorbis_info* vi = ov_info(vf, -1);
-    if (!vi) {
-        ov_clear(vf);
-        return 0;
-    }
-    const int channels = vi->channels;
-    const long rate = vi->rate;
-
-    int32_t capacity = 0;
-    if (!oggCapacity(ov_time_total(vf, -1), channels, rate, bytes_per_sample, &capacity)) {
-        ov_clear(vf);
-        return 0;
-    }
-
-    unsigned char* image = static_cast<unsigned char*>(malloc(static_cast<size_t>(capacity) + WAVE_HEADER_BYTES));
-    *image_out = image;
-    if (!image) {
-        ov_clear(vf);
-        return 0;
-    }
-
     // 8-bit WAVE samples are unsigned, 16-bit ones signed.
     const int sgned = bytes_per_sample == 2 ? 1 : 0;
     int32_t decoded = 0;
@@ -85,9 +65,6 @@ int decodeToWave(OggVorbis_File* vf, bool keepPartial, int bytes_per_sample, voi
         if (got < 0) {
             if (keepPartial)
                 break;
-            free(image);
-            *image_out = nullptr;
-            ov_clear(vf);
             return 0;
         }
         // One header describes the whole image: a chained link of another
@@ -101,10 +78,76 @@ int decodeToWave(OggVorbis_File* vf, bool keepPartial, int bytes_per_sample, voi
         }
         decoded += static_cast<int32_t>(got);
     }
+    *decoded_out = decoded;
+    return 1;
+}
+
+// From a source to a finished image; every decoder is cleared on every path.
+// A stream that passes the page check is decoded in ranges side by side; any
+// other, and any whose ranges do not all come out whole, by one decoder from
+// the start, as the ranges would have made it.
+int convert(const OggSource& src, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split)
+{
+    if (split)
+        split->ranges = 0;
+    MemStream ms;
+    OggVorbis_File vf;
+    if (!oggOpenDecoder(src, &vf, &ms))
+        return 0;
+    const vorbis_info* vi = ov_info(&vf, -1);
+    if (!vi) {
+        ov_clear(&vf);
+        return 0;
+    }
+    const int channels = vi->channels;
+    const long rate = vi->rate;
+
+    int32_t capacity = 0;
+    if (!oggCapacity(ov_time_total(&vf, -1), channels, rate, bytes_per_sample, &capacity)) {
+        ov_clear(&vf);
+        return 0;
+    }
+
+    unsigned char* image = static_cast<unsigned char*>(malloc(static_cast<size_t>(capacity) + WAVE_HEADER_BYTES));
+    *image_out = image;
+    if (!image) {
+        ov_clear(&vf);
+        return 0;
+    }
+
+    OggVorbis_File* dec = &vf;
+    OggVorbis_File again;
+    MemStream msAgain;
+    int64_t starts[OGG_MAX_RANGES + 1];
+    int ranges = oggPlanRanges(src, &vf, channels, bytes_per_sample, capacity, split, starts);
+    int32_t decoded = 0;
+    if (ranges > 1 &&
+        !oggDecodeRanges(src, &vf, starts, ranges, channels, bytes_per_sample, image + WAVE_HEADER_BYTES,
+                         capacity, split ? split->failRange : -1, &decoded)) {
+        // The first range's decoder has moved on: a fresh one starts again,
+        // opened before the old one lets go of the file.
+        ranges = 1;
+        const int reopened = oggOpenDecoder(src, &again, &msAgain);
+        ov_clear(&vf);
+        if (!reopened) {
+            free(image);
+            *image_out = nullptr;
+            return 0;
+        }
+        dec = &again;
+    }
+    if (ranges <= 1 && !decodeSequential(dec, !src.path, channels, rate, bytes_per_sample, image, capacity, &decoded)) {
+        free(image);
+        *image_out = nullptr;
+        ov_clear(dec);
+        return 0;
+    }
 
     writeWaveHeader(image, channels, rate, bytes_per_sample, static_cast<uint32_t>(decoded));
-    ov_clear(vf);
+    ov_clear(dec);
     *size_out = decoded + WAVE_HEADER_BYTES;
+    if (split)
+        split->ranges = ranges;
     return 1;
 }
 
@@ -139,38 +182,48 @@ int oggCapacity(double seconds, int channels, long rate, int bytes_per_sample, i
     return 1;
 }
 
+int oggOpenDecoder(const OggSource& src, OggVorbis_File* vf, MemStream* ms)
+{
+    if (src.path) {
+        FILE* f = fopen(src.path, "rb");
+        if (!f)
+            return 0;
+        // On success ov_clear closes the file; on failure it is still ours.
+        if (ov_open(f, vf, nullptr, 0) < 0) {
+            fclose(f);
+            return 0;
+        }
+        return 1;
+    }
+    ms->base = src.base;
+    ms->length = src.length;
+    ms->pos = 0;
+    return ov_open_callbacks(ms, vf, nullptr, 0, g_memCallbacks) < 0 ? 0 : 1;
+}
+
+int oggFileToWaveSplit(const char* path, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split)
+{
+    if (!path || (bytes_per_sample != 1 && bytes_per_sample != 2))
+        return 0;
+    return convert(OggSource{path, nullptr, 0}, bytes_per_sample, image_out, size_out, split);
+}
+
+int oggMemToWaveSplit(const TolvoVar* var, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split)
+{
+    if (!var || (bytes_per_sample != 1 && bytes_per_sample != 2))
+        return 0;
+    // The memory streams live on the converter's and the workers' frames;
+    // every decoder is done with them before the return.
+    return convert(OggSource{nullptr, static_cast<const unsigned char*>(var->data), storageBytes(var)},
+                   bytes_per_sample, image_out, size_out, split);
+}
+
 int oggFileToWave(const char* path, int bytes_per_sample, void** image_out, int32_t* size_out)
 {
-    if (bytes_per_sample != 1 && bytes_per_sample != 2)
-        return 0;
-    if (!path)
-        return 0;
-    FILE* f = fopen(path, "rb");
-    if (!f)
-        return 0;
-    OggVorbis_File vf;
-    // On success ov_clear closes the file; on failure it is still ours.
-    if (ov_open(f, &vf, nullptr, 0) < 0) {
-        fclose(f);
-        return 0;
-    }
-    return decodeToWave(&vf, false, bytes_per_sample, image_out, size_out);
+    return oggFileToWaveSplit(path, bytes_per_sample, image_out, size_out, nullptr);
 }
 
 int oggMemToWave(const TolvoVar* var, int bytes_per_sample, void** image_out, int32_t* size_out)
 {
-    if (bytes_per_sample != 1 && bytes_per_sample != 2)
-        return 0;
-    if (!var)
-        return 0;
-    MemStream ms;
-    ms.base = static_cast<const unsigned char*>(var->data);
-    ms.length = storageBytes(var);
-    ms.pos = 0;
-    OggVorbis_File vf;
-    if (ov_open_callbacks(&ms, &vf, nullptr, 0, g_memCallbacks) < 0)
-        return 0;
-    // The memory stream lives on this frame; ov_clear is done with it before
-    // the return.
-    return decodeToWave(&vf, true, bytes_per_sample, image_out, size_out);
+    return oggMemToWaveSplit(var, bytes_per_sample, image_out, size_out, nullptr);
 }

@@ -52,3 +52,58 @@ long memTell(void* stream);
 
 // read, seek, close, tell: the order of ov_callbacks.
 extern const ov_callbacks g_memCallbacks;
+
+// How a conversion splits its stream into ranges that workers decode side
+// by side, each with a decoder of its own, straight into its part of the
+// image. The converters above take the machine's cores; the tool, the tests
+// and the benchmarks choose.
+enum {
+    OGG_MAX_RANGES = 16, // ranges of one conversion, however it is asked
+    OGG_MAX_JOBS = 8,    // ranges when the machine's cores decide
+};
+struct OggSplit {
+    int jobs = 0;                  // at most this many ranges; 0: the machine's cores; 1: one decoder
+    const int64_t* cuts = nullptr; // tests: ranges start at frame 0 and at these frames
+    int cutCount = 0;              //   (ascending, inside the stream), however short it is
+    int failRange = -1;            // tests: the worker of this range reports an error
+    int ranges = 0;                // out: ranges decoded side by side; 1 when one decoder made the image
+};
+// The converters with a chosen split (null: the machine's). Whatever the
+// split, the result is the one decoder's, byte for byte.
+int oggFileToWaveSplit(const char* path, int bytes_per_sample, void** image_out, int32_t* size_out,
+                       OggSplit* split);
+int oggMemToWaveSplit(const TolvoVar* var, int bytes_per_sample, void** image_out, int32_t* size_out,
+                      OggSplit* split);
+
+// Where a stream's bytes are: a file by name, or memory that the caller owns.
+struct OggSource {
+    const char* path;
+    const unsigned char* base;
+    uint32_t length;
+};
+// Open a decoder at the start of the source; ms is the memory stream that a
+// memory source reads through, and must outlive the decoder. 1 when open.
+int oggOpenDecoder(const OggSource& src, OggVorbis_File* vf, MemStream* ms);
+
+// The ranges to decode the open decoder's stream in: their first frames in
+// starts[0 .. n-1], the stream's frame count in starts[n]; returns n, or 1
+// when the stream is to be decoded by one decoder from start to end.
+int oggPlanRanges(const OggSource& src, OggVorbis_File* vf, int channels, int bytes_per_sample, int32_t capacity,
+                  const OggSplit* split, int64_t* starts);
+// Decode the planned ranges side by side into `samples` (the image after its
+// header, capacity bytes); vf decodes the first range. Returns 1 with
+// *decoded set when every range delivered exactly its bytes, 0 otherwise
+// (vf has then moved on).
+int oggDecodeRanges(const OggSource& src, OggVorbis_File* vf, const int64_t* starts, int ranges, int channels,
+                    int bytes_per_sample, unsigned char* samples, int32_t capacity, int failRange,
+                    int32_t* decoded);
+
+// Walk a whole stream page by page through `read` (fread's shape) and tell
+// whether ranges of it decode as one decoder does: one logical stream whose
+// pages are whole, numbered without a gap, first and last flagged, and whose
+// granule positions equal the frame counts that its packets' block sizes
+// give, starting at 0 and ending no earlier than inside the last packet. At
+// most `slack` bytes may follow the last page. Returns 1 with the stream's
+// frame count (the last granule position) in *frames_out, else 0.
+typedef size_t (*OggRead)(void* dest, size_t size, size_t count, void* stream);
+int oggPageCheck(OggRead read, void* stream, uint32_t slack, int64_t* frames_out);

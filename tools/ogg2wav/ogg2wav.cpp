@@ -1,11 +1,13 @@
 // tolvo-ogg2wav: the plug-in's own Ogg Vorbis to WAVE conversion as a command
 // line tool, so that a user can see what the plug-in makes of a file.
 //
-//   tolvo-ogg2wav [--memory] FILE OUT.wav      (options may stand anywhere)
+//   tolvo-ogg2wav [--memory] [--jobs N] FILE OUT.wav      (options may stand anywhere)
 //
 // Without --memory the file converter reads FILE by name (what a music file
 // load does); with it, FILE's bytes are put in a buffer of whole 32-bit words
 // and the memory converter reads them (what a load from a variable does).
+// --jobs N decodes on at most N cores (1: one decoder from start to end);
+// without it the machine's cores are used, as the plug-in uses them.
 // OUT.wav "-" is standard output. OUT.wav is written beside its target and
 // renamed over it when complete; OUT.wav that is FILE is refused.
 // Exit status: 0 written, 1 conversion or file error, 2 wrong usage.
@@ -24,18 +26,21 @@
 namespace {
 
 const char* const kUsage =
-    "usage: tolvo-ogg2wav [--memory] FILE OUT.wav\n"
+    "usage: tolvo-ogg2wav [--memory] [--jobs N] FILE OUT.wav\n"
     "  Decodes the Ogg Vorbis stream in FILE into a 16-bit PCM RIFF WAVE file,\n"
     "  exactly as tolvo.dll does when it loads the stream as music.\n"
     "  OUT.wav - writes the WAVE to standard output. Options may stand anywhere.\n"
     "  --memory  decode from the file's bytes in memory, as a load from a\n"
     "            variable does (a stream damaged in mid-stream then keeps the\n"
     "            samples before the damage instead of failing)\n"
+    "  --jobs N  decode on at most N cores (1: on one), from 1 to 999;\n"
+    "            the image is the same whatever N is\n"
     "  --help    this text; --version  the version\n"
     "  Exit status: 0 written, 1 not converted or not written, 2 wrong usage.\n";
 
 const std::vector<ToolOption> kOptions = {
     {"--memory", 0, false},
+    {"--jobs", 'j', true},
     {"--help", 'h', false},
     {"--version", 0, false},
 };
@@ -103,6 +108,13 @@ int main(int argc, char** argv)
     if (args.operands.size() > 2)
         return usageError("one FILE and one OUT.wav; '" + args.operands[2] + "' is one too many");
     const bool memory = hasOption(args, "--memory");
+    OggSplit split;
+    if (hasOption(args, "--jobs")) {
+        const std::string n = optionValue(args, "--jobs");
+        if (n.empty() || n.size() > 3 || n.find_first_not_of("0123456789") != std::string::npos ||
+            (split.jobs = atoi(n.c_str())) < 1)
+            return usageError("--jobs takes a whole number from 1 to 999, not '" + n + "'");
+    }
     const std::string in = args.operands[0];
     const std::string out = args.operands[1];
     if (in == "-")
@@ -133,10 +145,10 @@ int main(int argc, char** argv)
         TolvoVar var;
         if (!loadVariable(in.c_str(), &var))
             return failure(in, strerror(errno));
-        ok = oggMemToWave(&var, 2, &image, &size);
+        ok = oggMemToWaveSplit(&var, 2, &image, &size, &split);
         free(var.data);
     } else {
-        ok = oggFileToWave(in.c_str(), 2, &image, &size);
+        ok = oggFileToWaveSplit(in.c_str(), 2, &image, &size, &split);
     }
     if (!ok) {
         free(image);
