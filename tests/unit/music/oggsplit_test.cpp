@@ -131,6 +131,8 @@ TEST(SplitDecode, StreamsThatMisplaceTheirSamplesKeepOneDecoder)
         "gap.ogg",      "noeos.ogg",    // a page number skipped; no end-of-stream flag
         "trailing.ogg", "damaged.ogg",  // bytes after the last page; a page failing its checksum
         "truncated.ogg",                // cut off inside a page
+        "midgranule.ogg", "wholetrim.ogg", // a middle page a sample ahead; the last packet cut away whole
+        "earlyeos.ogg", "lastpagegone.ogg", // the end flagged a page early; cut off after a whole page
         "chained.ogg",  "samechain.ogg", "mixchain.ogg", // two links: of one format, one serial, two formats
     };
     const std::vector<std::vector<int64_t>> plans = {{11025}, {5000, 15000}, {1, 2, 3, 20000}};
