@@ -224,7 +224,7 @@ int main(int argc, char** argv)
         report("tolvo-ogg2wav against oggdec", "tolvo-ogg2wav writing a file", tt, "oggdec writing a file", to,
                ">= 1.6x on 2 cores");
         report("tolvo-ogg2wav --jobs 1 against oggdec", "tolvo-ogg2wav --jobs 1 writing a file", t1,
-               "oggdec writing a file", to, ">= 1.0x");
+               "oggdec writing a file", to, "none: one decoder and the whole image in memory, for scale");
         struct stat st;
         if (stat(ours.c_str(), &st) != 0) {
             std::fprintf(stderr, "bench_ogg: tolvo-ogg2wav wrote nothing\n");
