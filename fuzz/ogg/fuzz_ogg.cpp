@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include <sanitizer/asan_interface.h>
+
 #include "music/oggwave.h"
 
 static uint32_t le32(const unsigned char* p)
@@ -38,20 +40,20 @@ extern "C" const char* __asan_default_options()
 }
 
 // The image of one conversion, checked for shape: a well-formed WAVE of the
-// size reported, every byte of it inside the block.
-static void checkImage(const unsigned char* p, int32_t imageSize)
+// size reported, every byte of it inside the block (ASan's shadow says so
+// without touching the bytes). The check carries no coverage: it is the
+// harness, not the code under test, and its compares over every image cost
+// the fuzzer a third of its time.
+__attribute__((no_sanitize("coverage"))) static void checkImage(const unsigned char* p, int32_t imageSize)
 {
-    if (!p || imageSize < WAVE_HEADER_BYTES || memcmp(p, "RIFF", 4) != 0 ||
-        le32(p + 4) != uint32_t(imageSize) - 8 || le32(p + 42) != uint32_t(imageSize) - WAVE_HEADER_BYTES)
+    if (!p || imageSize < WAVE_HEADER_BYTES || __asan_region_is_poisoned(const_cast<unsigned char*>(p), size_t(imageSize)))
+        abort();
+    if (memcmp(p, "RIFF", 4) != 0 || le32(p + 4) != uint32_t(imageSize) - 8 ||
+        le32(p + 42) != uint32_t(imageSize) - WAVE_HEADER_BYTES)
         abort();
     const uint32_t align = p[32] | (p[33] << 8);
     if (align == 0 || le32(p + 42) % align != 0)
         abort();
-    unsigned sum = 0;
-    for (int32_t i = 0; i < imageSize; ++i)
-        sum += p[i];
-    volatile unsigned sink = sum;
-    (void)sink;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
