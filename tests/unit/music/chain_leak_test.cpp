@@ -14,6 +14,7 @@
 
 #include "music/oggwave.h"
 #include "unit/case_trace.h"
+#include "unit/music/ogg_outcome.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -59,32 +60,14 @@ constexpr int64_t kBound = 4096;
 constexpr int64_t kBound = 1 << 20;
 #endif
 
-std::vector<uint32_t> wordsOf(const std::string& path)
-{
-    std::vector<unsigned char> bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        unsigned char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-            bytes.insert(bytes.end(), buf, buf + n);
-        std::fclose(f);
-    }
-    std::vector<uint32_t> words((bytes.size() + 3) / 4, 0);
-    if (!bytes.empty())
-        std::memcpy(words.data(), bytes.data(), bytes.size());
-    return words;
-}
-
 TEST(Chains, FailedOpenOfALaterLinkLeavesNothingBehind)
 {
-    const std::string path = std::string(TOLVO_OGG_FIXTURES) + "/cutchain.ogg";
-    std::vector<uint32_t> words = wordsOf(path);
-    ASSERT_GT(words.size(), 1000u) << path;
-    TolvoVar var{};
-    var.word_count = static_cast<int32_t>(words.size());
-    var.data = words.data();
+    const std::string path = fixture("cutchain.ogg");
+    HostVar host(readFile(path));
+    ASSERT_GT(host.words.size(), 1000u) << path;
+    const TolvoVar& var = host.rec;
 
-    void* const untouched = &var;
+    void* const untouched = kUntouched;
     struct Way {
         const char* name;
         std::function<int(void**, int32_t*)> convert;
