@@ -9,34 +9,9 @@
 #include <vector>
 
 #include "platform.h"
+#include "unit/music/music_media.h"
 
 namespace {
-
-// Ten seconds of a 441 Hz square wave, 16-bit mono at 22050 Hz.
-std::vector<unsigned char> waveFile()
-{
-    const uint32_t frames = 22050 * 10;
-    std::vector<unsigned char> v(44 + frames * 2);
-    auto u32 = [&](size_t at, uint32_t x) { std::memcpy(&v[at], &x, 4); };
-    auto u16 = [&](size_t at, uint16_t x) { std::memcpy(&v[at], &x, 2); };
-    std::memcpy(&v[0], "RIFF", 4);
-    u32(4, 36 + frames * 2);
-    std::memcpy(&v[8], "WAVEfmt ", 8);
-    u32(16, 16);
-    u16(20, 1);
-    u16(22, 1);
-    u32(24, 22050);
-    u32(28, 44100);
-    u16(32, 2);
-    u16(34, 16);
-    std::memcpy(&v[36], "data", 4);
-    u32(40, frames * 2);
-    for (uint32_t i = 0; i < frames; ++i) {
-        const int16_t s = (i / 25) % 2 ? -8000 : 8000;
-        std::memcpy(&v[44 + 2 * i], &s, 2);
-    }
-    return v;
-}
 
 // References held beyond the caller's one.
 std::string othersHolding(IUnknown* object)
@@ -49,7 +24,8 @@ struct Engine {
     IDirectMusicPerformance8* performance = nullptr;
     IDirectMusicLoader8* loader = nullptr;
     IDirectMusicAudioPath8* path = nullptr;
-    std::vector<unsigned char> wave = waveFile();
+    // Ten seconds of a 441 Hz square wave, 16-bit mono at 22050 Hz.
+    std::vector<unsigned char> wave = waveFile(22050 * 10);
 
     bool start()
     {

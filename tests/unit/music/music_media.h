@@ -52,11 +52,13 @@ inline std::vector<unsigned char> midiFile()
     return std::vector<unsigned char>(bytes, bytes + sizeof bytes);
 }
 
+#ifdef TOLVO_OGG_FIXTURES
 // An Ogg Vorbis stream that tests/fixtures/ogg made at build time.
 inline std::string oggFixture(const char* name)
 {
     return std::string(TOLVO_OGG_FIXTURES) + "/" + name;
 }
+#endif
 
 inline std::vector<unsigned char> readFile(const std::string& path)
 {
