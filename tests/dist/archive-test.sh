@@ -18,6 +18,16 @@ wine_run="$here/../../scripts/wine-run"
 
 fail() { echo "FAIL: $*"; exit 1; }
 
+# wine10_died_at_exit FILE: whether FILE, a program's output on Wine 10,
+# ends with one of Wine 10's own deaths at process exit: its sound driver
+# tears its PulseAudio context down without its lock while its main-loop
+# thread still runs it (tests/platform/exit_after_sound.cpp shows it with no
+# code of the plug-in). Every line of the program's own was printed first.
+wine10_died_at_exit() {
+  [ "${TOLVO_PLATFORM:-wine8}" = wine10 ] &&
+    grep -Eq "^Assertion '!e->dead' failed at \\.\\./src/pulse/mainloop\\.c|^Fatal glibc error: \\.\\./nptl/pthread_mutex_lock\\.c:[0-9]+ .*FUTEX_OWNER_DIED" "$1"
+}
+
 unpack() {
   rm -rf "$work"
   mkdir -p "$work"
@@ -40,7 +50,12 @@ demo)
   "$wine_run" "$build" ../../bin/tolvo-host.exe demo.tolvo >raw.txt 2>&1 || rc=$?
   tr -d '\r' <raw.txt >out.txt
   cat out.txt
-  [ $rc = 0 ] || fail "the demo exited with $rc"
+  if [ $rc != 0 ]; then
+    # The script's last line is printed only when every line before it held.
+    grep -qx '== done ==' out.txt && wine10_died_at_exit out.txt ||
+      fail "the demo exited with $rc"
+    echo "NOTE: Wine 10 died at exit after the demo's last line (exit $rc); not the demo's failure"
+  fi
   grep -qx 'msg = "Hello from a DPMX pack."' out.txt || fail "the pack's text was not printed"
   # The movie loads on the platform the runner chose, and plays except on
   # Wine 10, where the demo says why not (platform.movie-yuv-video shows
@@ -65,7 +80,8 @@ demo)
   "$wine_run" "$build" ../../bin/tolvo-pack.exe create demo.dpm only/theme.ogg >/dev/null
   rc=0
   "$wine_run" "$build" ../../bin/tolvo-host.exe demo.tolvo >bad.txt 2>&1 || rc=$?
-  [ $rc = 1 ] || { cat bad.txt; fail "with a pack missing its texts the demo exited with $rc, not 1"; }
+  [ $rc = 1 ] || { [ $rc != 0 ] && wine10_died_at_exit bad.txt; } ||
+    { cat bad.txt; fail "with a pack missing its texts the demo exited with $rc, not 1"; }
   grep -q 'demo.tolvo:[0-9]*: expected result to be 0, got -1' bad.txt || { cat bad.txt; fail "no failed line named"; }
   ;;
 implib)
