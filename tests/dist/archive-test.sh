@@ -18,15 +18,10 @@ wine_run="$here/../../scripts/wine-run"
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-# wine10_died_at_exit FILE: whether FILE, a program's output on Wine 10,
-# ends with one of Wine 10's own deaths at process exit: its sound driver
-# tears its PulseAudio context down without its lock while its main-loop
-# thread still runs it (tests/platform/exit_after_sound.cpp shows it with no
-# code of the plug-in). Every line of the program's own was printed first.
-wine10_died_at_exit() {
-  [ "${TOLVO_PLATFORM:-wine8}" = wine10 ] &&
-    grep -Eq "^Assertion '!e->dead' failed at \\.\\./src/pulse/mainloop\\.c|^Fatal glibc error: \\.\\./nptl/pthread_mutex_lock\\.c:[0-9]+ .*FUTEX_OWNER_DIED" "$1"
-}
+# wine10_died_at_exit FILE: whether FILE ends with one of Wine 10's own
+# deaths at process exit (scripts/wine-run --died-at-exit). Every line of
+# the program's own was printed first.
+wine10_died_at_exit() { "$wine_run" "$build" --died-at-exit "$1"; }
 
 unpack() {
   rm -rf "$work"
