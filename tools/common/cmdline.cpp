@@ -1,5 +1,6 @@
 #include "cmdline.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -94,6 +95,17 @@ std::string optionValue(const ToolArgs& args, const char* longName)
 void printVersion(FILE* to, const char* tool)
 {
     std::fprintf(to, "%s %s\n", tool, TOLVO_VERSION);
+}
+
+int finishOutput(FILE* out, FILE* err, const char* tool, int status)
+{
+    errno = 0;
+    if (std::fflush(out) == 0 && !std::ferror(out))
+        return status;
+    // The reason of a write that failed before this flush is gone by now.
+    const char* reason = errno ? std::strerror(errno) : "a write failed";
+    std::fprintf(err, "%s: cannot write to standard output: %s\n", tool, reason);
+    return status ? status : 1;
 }
 
 std::string counted(uint64_t n, const char* one, const char* many)

@@ -10,7 +10,8 @@
 //   bytes NAME BYTES            a byte buffer
 //   COMMAND ARG...              calls _COMMAND@16; its result goes to `result`
 //       ARG: 12, -3, 0x1F | "text" (a writable copy) | &NAME (result pointer)
-//            "${VAR}" in a text is the environment variable VAR's value
+//            "${VAR}" in a text is the environment variable VAR's value;
+//            texts are code page 932, escapes \n \t \xHH \\ \"
 //            @NAME (variable record) | window (the window-info record)
 //   print NAME [int|str|hex]    NAME may be result, NAME.type/.kind/.words,
 //                               NAME[K] (the K-th 32-bit word of the storage)
@@ -44,7 +45,6 @@
 #include <windows.h>
 
 #include <cerrno>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -53,11 +53,12 @@
 #include <iterator>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cmdline.h"
 #include "platform_name.h"
+#include "script.h"
 #include "tolvo.h"
 
 namespace {
@@ -69,16 +70,6 @@ struct Variable {
     std::vector<uint32_t> storage; // the host's buffer; at least 64 bytes
 };
 
-struct Line {
-    int number;
-    std::vector<std::string> words; // quoted words keep their quotes
-};
-
-struct ScriptError {
-    int line;
-    std::string message;
-};
-
 HMODULE g_dll = nullptr;
 HWND g_window = nullptr;
 TolvoWindowInfo g_info{};
@@ -86,16 +77,6 @@ std::map<std::string, std::unique_ptr<Variable>> g_vars;
 int32_t g_result = 0;
 const char* g_scriptName = "";
 std::vector<std::unique_ptr<std::string>> g_argCopies; // writable copies of string arguments
-
-[[noreturn]] void fail(int line, const char* fmt, ...)
-{
-    char buf[512];
-    va_list ap;
-    va_start(ap, fmt);
-    vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    throw ScriptError{line, buf};
-}
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
@@ -153,63 +134,6 @@ bool createWindow(bool hidden)
     g_info.hwnd = g_window;
     g_info.hinstance = wc.hInstance;
     return true;
-}
-
-std::vector<std::string> tokenize(const std::string& text, int lineNo)
-{
-    std::vector<std::string> words;
-    size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r'))
-            ++i;
-        if (i >= text.size() || text[i] == '#')
-            break;
-        std::string w;
-        if (text[i] == '"') {
-            w.push_back('"');
-            ++i;
-            bool closed = false;
-            while (i < text.size()) {
-                char c = text[i++];
-                if (c == '"') {
-                    closed = true;
-                    break;
-                }
-                if (c == '$' && i < text.size() && text[i] == '{') {
-                    // ${NAME}: the environment variable's value, as it stands.
-                    const size_t close = text.find('}', i);
-                    if (close == std::string::npos)
-                        fail(lineNo, "unterminated ${");
-                    const std::string name = text.substr(i + 1, close - i - 1);
-                    const char* value = std::getenv(name.c_str());
-                    if (!value)
-                        fail(lineNo, "environment variable %s is not set", name.c_str());
-                    w += value;
-                    i = close + 1;
-                    continue;
-                }
-                if (c == '\\' && i < text.size()) {
-                    char e = text[i++];
-                    if (e == 'n')
-                        c = '\n';
-                    else if (e == 't')
-                        c = '\t';
-                    else if (e == 'x' && i + 1 < text.size())
-                        c = static_cast<char>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)), i += 2;
-                    else
-                        c = e;
-                }
-                w.push_back(c);
-            }
-            if (!closed)
-                fail(lineNo, "unterminated string");
-        } else {
-            while (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '\r')
-                w.push_back(text[i++]);
-        }
-        words.push_back(w);
-    }
-    return words;
 }
 
 bool isQuoted(const std::string& w)
@@ -649,28 +573,44 @@ void runLines(const std::vector<Line>& lines, size_t begin, size_t end)
 
 } // namespace
 
+const char kUsage[] =
+    "usage: tolvo-host [--dll PATH] [--hidden] SCRIPT\n"
+    "  Runs SCRIPT against tolvo.dll as the script host does (docs/host-script.md).\n"
+    "  --dll PATH  load the DLL at PATH instead of tolvo.dll beside this program\n"
+    "  --hidden    never show the main window\n"
+    "  --help      this text; --version  the version\n"
+    "  Exit status: 0 every expect held, 1 one failed, 2 the script or the command line is wrong.\n";
+
+const std::vector<ToolOption> kOptions = {
+    {"--dll", 0, true},
+    {"--hidden", 0, false},
+    {"--help", 'h', false},
+    {"--version", 0, false},
+};
+
 int main(int argc, char** argv)
 {
-    setvbuf(stdout, nullptr, _IONBF, 0);
-    const char* dllPath = "tolvo.dll";
-    const char* script = nullptr;
-    bool hidden = false;
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--dll") && i + 1 < argc)
-            dllPath = argv[++i];
-        else if (!std::strcmp(argv[i], "--hidden"))
-            hidden = true;
-        else if (!script && argv[i][0] != '-')
-            script = argv[i];
-        else {
-            std::fprintf(stderr, "usage: tolvo-host [--dll PATH] [--hidden] SCRIPT\n");
-            return 2;
-        }
+    ToolArgs args;
+    std::string error;
+    const bool parsed = parseToolArgs(argc, argv, kOptions, args, error);
+    if (parsed && (hasOption(args, "--help") || hasOption(args, "--version"))) {
+        if (hasOption(args, "--help"))
+            std::fputs(kUsage, stdout);
+        else
+            printVersion(stdout, "tolvo-host");
+        return finishOutput(stdout, stderr, "tolvo-host", 0);
     }
-    if (!script) {
-        std::fprintf(stderr, "usage: tolvo-host [--dll PATH] [--hidden] SCRIPT\n");
+    if (!parsed || args.operands.size() != 1) {
+        if (parsed)
+            error = args.operands.empty() ? "no SCRIPT given" : "one SCRIPT; '" + args.operands[1] + "' is one too many";
+        std::fprintf(stderr, "tolvo-host: %s\n%s", error.c_str(), kUsage);
         return 2;
     }
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    const std::string dll = hasOption(args, "--dll") ? optionValue(args, "--dll") : "tolvo.dll";
+    const char* dllPath = dll.c_str();
+    const char* script = args.operands[0].c_str();
+    const bool hidden = hasOption(args, "--hidden");
     g_scriptName = script;
 
     std::ifstream in(script, std::ios::binary);
@@ -680,12 +620,11 @@ int main(int argc, char** argv)
     }
     std::vector<Line> lines;
     try {
-        std::string text;
-        for (int n = 1; std::getline(in, text); ++n) {
-            auto words = tokenize(text, n);
-            if (!words.empty())
-                lines.push_back({n, std::move(words)});
-        }
+        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::vector<ScriptError> warnings;
+        lines = readScript(text, warnings);
+        for (const ScriptError& w : warnings)
+            std::fprintf(stderr, "%s:%d: warning: %s\n", script, w.line, w.message.c_str());
     } catch (const ScriptError& e) {
         std::fprintf(stderr, "%s:%d: %s\n", script, e.line, e.message.c_str());
         return 2;
