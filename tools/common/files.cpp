@@ -1,6 +1,7 @@
 #include "files.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,6 +10,8 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -32,6 +35,159 @@ std::string windowsError(DWORD code)
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == '.'))
         s.pop_back();
     return s.empty() ? "error " + std::to_string(code) : s;
+}
+#endif
+
+// What an interruption undoes before the tool ends: temporary files to
+// remove and files extended in place to cut back. Plain arrays, since the
+// signal handler (or on Windows the console's control handler) reads them.
+enum { kUndoSlots = 4 };
+#ifdef _WIN32
+struct Undo {
+    char temp[MAX_PATH];
+    HANDLE extended; // the file to cut back to `length`
+    LONGLONG length;
+};
+HANDLE s_writer = nullptr; // the thread that writes, held still while the handler cuts a file back
+#else
+struct Undo {
+    char temp[PATH_MAX];
+    int extended; // the file to cut back to `length`, or -1
+    off_t length;
+};
+#endif
+Undo s_undo[kUndoSlots];
+volatile sig_atomic_t s_undoUsed[kUndoSlots];
+
+void undoAll()
+{
+    for (int i = 0; i < kUndoSlots; ++i) {
+        if (!s_undoUsed[i])
+            continue;
+        const Undo& u = s_undo[i];
+#ifdef _WIN32
+        if (u.temp[0])
+            DeleteFileA(u.temp); // opened with FILE_SHARE_DELETE: gone when the process ends
+        else {
+            LARGE_INTEGER at;
+            at.QuadPart = u.length;
+            if (SetFilePointerEx(u.extended, at, nullptr, FILE_BEGIN))
+                SetEndOfFile(u.extended);
+        }
+#else
+        if (u.temp[0])
+            unlink(u.temp);
+        else
+            (void)ftruncate(u.extended, u.length);
+#endif
+    }
+}
+
+#ifdef _WIN32
+BOOL WINAPI onConsoleControl(DWORD event)
+{
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
+        return FALSE;
+    // The handler runs in a thread of its own: the writer is stopped first
+    // (its context is read to wait until it has stopped), so that nothing is
+    // written after the cut.
+    CONTEXT context;
+    context.ContextFlags = CONTEXT_CONTROL;
+    if (s_writer && SuspendThread(s_writer) != static_cast<DWORD>(-1))
+        GetThreadContext(s_writer, &context);
+    undoAll();
+    TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+    return TRUE;
+}
+#else
+extern "C" void onInterrupt(int signal)
+{
+    undoAll();
+    // Ends as the signal ends a process: a shell then sees 128 + the signal
+    // (130 for Ctrl-C) and stops a script that ran the tool.
+    ::signal(signal, SIG_DFL);
+    raise(signal);
+}
+#endif
+
+// Installs the handlers once, the first time an output is opened. A signal
+// that was ignored when the tool started (nohup, a background job) stays
+// ignored.
+void watchInterrupts()
+{
+    static bool watching = false;
+    if (watching)
+        return;
+    watching = true;
+#ifdef _WIN32
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &s_writer, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    SetConsoleCtrlHandler(onConsoleControl, TRUE);
+#else
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old;
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction on = {};
+        on.sa_handler = onInterrupt;
+        sigemptyset(&on.sa_mask);
+        sigaction(sig, &on, nullptr);
+    }
+#endif
+}
+
+// Takes a slot for a temporary file (temp) or a file to cut back; -1 when
+// all are taken (the output then goes unguarded).
+#ifdef _WIN32
+int holdUndo(const std::string& temp, HANDLE extended, int64_t length)
+#else
+int holdUndo(const std::string& temp, int extended, int64_t length)
+#endif
+{
+    watchInterrupts();
+    if (temp.size() >= sizeof s_undo[0].temp)
+        return -1;
+    for (int i = 0; i < kUndoSlots; ++i) {
+        if (s_undoUsed[i])
+            continue;
+        std::memcpy(s_undo[i].temp, temp.c_str(), temp.size() + 1);
+        s_undo[i].extended = extended;
+        s_undo[i].length = length;
+        s_undoUsed[i] = 1;
+        return i;
+    }
+    return -1;
+}
+
+void releaseUndo(int& slot)
+{
+    if (slot >= 0)
+        s_undoUsed[slot] = 0;
+    slot = -1;
+}
+
+// A name that exists and is no regular file and no folder: a device, a FIFO
+// or a socket, which an output writes straight into.
+bool isSpecialFile(const std::string& name)
+{
+#ifdef _WIN32
+    HANDLE h = CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const DWORD type = GetFileType(h);
+    CloseHandle(h);
+    return type != FILE_TYPE_DISK && type != FILE_TYPE_UNKNOWN;
+#else
+    struct stat st;
+    return stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+#endif
+}
+
+#ifdef _WIN32
+HANDLE osHandle(FILE* f)
+{
+    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
 }
 #endif
 
@@ -140,6 +296,7 @@ bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out
         _setmode(_fileno(standardOutput), _O_BINARY);
 #endif
         out.stream = standardOutput;
+        out.standardOutput = true;
         return true;
     }
     if (isFolder(target)) {
@@ -147,6 +304,14 @@ bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out
         return false;
     }
     out.destination = target;
+    if (isSpecialFile(target)) {
+        out.stream = std::fopen(target.c_str(), "wb");
+        if (!out.stream) {
+            error = "cannot write " + target + ": " + lastSystemError();
+            return false;
+        }
+        return true;
+    }
 #ifdef _WIN32
     const DWORD attributes = GetFileAttributesA(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
@@ -162,7 +327,17 @@ bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out
         return false;
     }
     out.temp = temp;
-    out.stream = std::fopen(temp, "wb");
+    out.undo = holdUndo(out.temp, nullptr, 0);
+    // Shared for deletion, so that an interruption can remove it while it
+    // is open.
+    HANDLE h = CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    const int fd = h == INVALID_HANDLE_VALUE ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
+    if (h != INVALID_HANDLE_VALUE && fd < 0)
+        CloseHandle(h);
+    out.stream = fd < 0 ? nullptr : _fdopen(fd, "wb");
+    if (fd >= 0 && !out.stream)
+        _close(fd);
 #else
     // A link keeps leading where it led: the file it names is replaced.
     struct stat st;
@@ -177,12 +352,17 @@ bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out
         return false;
     }
     std::string name = folderPart(out.destination) + "." + baseName(out.destination) + ".XXXXXX";
-    const int fd = mkstemp(name.data());
+    // The name is made in its guard's own buffer: an interruption at any
+    // moment finds the file that exists.
+    out.undo = holdUndo(name, -1, 0);
+    char* made = out.undo >= 0 ? s_undo[out.undo].temp : name.data();
+    const int fd = mkstemp(made);
     if (fd < 0) {
         error = "cannot write in the folder of " + target + ": " + lastSystemError();
+        releaseUndo(out.undo);
         return false;
     }
-    out.temp = name;
+    out.temp = made;
     out.stream = fdopen(fd, "wb");
     if (!out.stream)
         close(fd);
@@ -190,19 +370,30 @@ bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out
     if (!out.stream) {
         error = "cannot write " + target + ": " + lastSystemError();
         std::remove(out.temp.c_str());
+        releaseUndo(out.undo);
         out.temp.clear();
         return false;
     }
     return true;
 }
 
+std::string writeError(const OutputFile& out)
+{
+    return (out.standardOutput ? std::string("cannot write to standard output") : "cannot write " + out.target) +
+           ": " + lastSystemError();
+}
+
 bool commitOutput(OutputFile& out, std::string& error)
 {
     if (out.temp.empty()) {
-        const bool ok = out.stream && std::fflush(out.stream) == 0 && !std::ferror(out.stream);
-        out.stream = nullptr;
+        bool ok = out.stream && std::fflush(out.stream) == 0 && !std::ferror(out.stream);
         if (!ok)
-            error = "cannot write to standard output: " + lastSystemError();
+            error = writeError(out);
+        if (out.stream && !out.standardOutput && std::fclose(out.stream) != 0 && ok) {
+            ok = false;
+            error = writeError(out);
+        }
+        out.stream = nullptr;
         return ok;
     }
     bool ok = std::fflush(out.stream) == 0 && !std::ferror(out.stream);
@@ -243,6 +434,7 @@ bool commitOutput(OutputFile& out, std::string& error)
         std::remove(out.temp.c_str());
         error = "cannot write " + out.target + (reason.empty() ? "" : ": " + reason);
     }
+    releaseUndo(out.undo);
     out.temp.clear();
     return ok;
 }
@@ -253,9 +445,134 @@ void discardOutput(OutputFile& out)
         if (out.stream)
             std::fclose(out.stream);
         std::remove(out.temp.c_str());
+        releaseUndo(out.undo);
         out.temp.clear();
+    } else if (out.stream && !out.standardOutput) {
+        std::fclose(out.stream);
     }
     out.stream = nullptr;
+}
+
+bool writeAt(OutputFile& out, uint64_t offset, const void* data, size_t n)
+{
+    const char* p = static_cast<const char*>(data);
+#ifdef _WIN32
+    HANDLE h = osHandle(out.stream);
+    while (n > 0) {
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        const DWORD want = n > (1u << 30) ? (1u << 30) : static_cast<DWORD>(n);
+        DWORD done = 0;
+        if (!WriteFile(h, p, want, &done, &at) || done == 0) {
+            const DWORD code = GetLastError();
+            errno = code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL ? ENOSPC : EIO;
+            return false;
+        }
+        p += done;
+        offset += done;
+        n -= done;
+    }
+#else
+    const int fd = fileno(out.stream);
+    const off_t start = static_cast<off_t>(offset), length = static_cast<off_t>(n);
+    while (n > 0) {
+        const ssize_t done = pwrite(fd, p, n, static_cast<off_t>(offset));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        p += done;
+        offset += static_cast<uint64_t>(done);
+        n -= static_cast<size_t>(done);
+    }
+#ifdef __linux__
+    // On its way to the disk now, so that the sync before the rename finds
+    // little left to wait for.
+    sync_file_range(fd, start, length, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)start;
+    (void)length;
+#endif
+#endif
+    return true;
+}
+
+bool resizeOutput(OutputFile& out, uint64_t size)
+{
+#ifdef _WIN32
+    return _chsize_s(_fileno(out.stream), static_cast<__int64>(size)) == 0;
+#else
+    struct stat st;
+    if (fstat(fileno(out.stream), &st) == 0 && static_cast<uint64_t>(st.st_size) == size)
+        return true;
+    return ftruncate(fileno(out.stream), static_cast<off_t>(size)) == 0;
+#endif
+}
+
+bool openForExtending(const std::string& name, ExtendedFile& file, std::string& error)
+{
+    file = ExtendedFile{};
+    file.name = name;
+    if (isSpecialFile(name)) {
+        error = name + " is no regular file; only a file can be extended";
+        return false;
+    }
+    file.stream = std::fopen(name.c_str(), "r+b");
+    // Unbuffered: nothing may be written after a cut.
+    if (file.stream)
+        setvbuf(file.stream, nullptr, _IONBF, 0);
+    const int64_t length = file.stream ? streamSize(file.stream) : -1;
+    if (length < 0 || !seekStream(file.stream, static_cast<uint64_t>(length))) {
+        error = "cannot write " + name + ": " + lastSystemError();
+        if (file.stream)
+            std::fclose(file.stream);
+        file.stream = nullptr;
+        return false;
+    }
+    file.length = static_cast<uint64_t>(length);
+#ifdef _WIN32
+    file.undo = holdUndo("", osHandle(file.stream), length);
+#else
+    file.undo = holdUndo("", fileno(file.stream), length);
+#endif
+    return true;
+}
+
+bool finishExtending(ExtendedFile& file, std::string& error)
+{
+    bool ok = !std::ferror(file.stream);
+#ifdef _WIN32
+    ok = ok && FlushFileBuffers(osHandle(file.stream));
+#else
+    ok = ok && fsync(fileno(file.stream)) == 0;
+#endif
+    if (!ok) {
+        error = "cannot write " + file.name + ": " + lastSystemError();
+        abandonExtending(file);
+        error += "; it is cut back to its " + std::to_string(file.length) + " bytes";
+        return false;
+    }
+    releaseUndo(file.undo);
+    ok = std::fclose(file.stream) == 0;
+    file.stream = nullptr;
+    if (!ok)
+        error = "cannot write " + file.name + ": " + lastSystemError();
+    return ok;
+}
+
+void abandonExtending(ExtendedFile& file)
+{
+    if (!file.stream)
+        return;
+#ifdef _WIN32
+    _chsize_s(_fileno(file.stream), static_cast<__int64>(file.length));
+#else
+    (void)ftruncate(fileno(file.stream), static_cast<off_t>(file.length));
+#endif
+    releaseUndo(file.undo);
+    std::fclose(file.stream);
+    file.stream = nullptr;
 }
 
 int64_t streamSize(FILE* f)

@@ -2,9 +2,10 @@
 // Linux, the ANSI code page on Windows (the tools are ANSI programs).
 //
 // No tool destroys a file: an output is written under a temporary name in
-// its target's folder and renamed over the target only when it is complete,
-// and an output that is one of the inputs (the same file, however it is
-// spelt) is refused before anything is written.
+// its target's folder and renamed over the target only when it is complete
+// (or a file is extended in place and cut back on failure), and an output
+// that is one of the inputs (the same file, however it is spelt) is refused
+// before anything is written.
 #pragma once
 
 #include <cstdint>
@@ -38,16 +39,23 @@ bool makeFolders(const std::string& path, std::string& error);
 // on Windows, but not the second byte of a double-byte character there.
 std::vector<size_t> separatorsIn(const std::string& name);
 
-// An output under construction. The target "-" is standard output.
+// An output under construction. The target "-" is standard output; a
+// target that is a device, a FIFO or a socket is written straight into,
+// never replaced.
 struct OutputFile {
     std::string target;      // as given, for messages
     std::string destination; // what is replaced: the target, or where its link leads
-    std::string temp;        // empty while writing to standard output
+    std::string temp;        // empty while writing straight into the target
     FILE* stream = nullptr;
+    bool standardOutput = false;
+    int undo = -1; // its place among what an interruption undoes
 };
 
 // Opens a temporary file beside the target (or standard output, in binary
-// mode, for "-"). The target itself is not touched.
+// mode, for "-"; or the target itself when it is no regular file). The
+// target itself is not touched. Until the output is committed or
+// discarded, an interruption (SIGINT, SIGTERM, SIGHUP; Ctrl-C, Ctrl-Break
+// on Windows) removes the temporary file before the tool ends.
 bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out, std::string& error);
 
 // Closes the stream and renames the temporary file over the target, keeping
@@ -57,6 +65,36 @@ bool commitOutput(OutputFile& out, std::string& error);
 
 // Closes and removes the temporary file; the target is as it was.
 void discardOutput(OutputFile& out);
+
+// For a temporary file: writes n bytes at `offset`, from any thread and
+// beside the stream's own position, and sets the file's size. False with
+// the system's reason in errno.
+bool writeAt(OutputFile& out, uint64_t offset, const void* data, size_t n);
+bool resizeOutput(OutputFile& out, uint64_t size);
+
+// "cannot write TARGET: REASON" (or "to standard output") for the last
+// failed write of the output.
+std::string writeError(const OutputFile& out);
+
+// A file extended in place: the file stays the one it was (its owner, mode,
+// links and attributes), and what was appended is cut off again on a
+// failure and on an interruption.
+struct ExtendedFile {
+    std::string name;
+    FILE* stream = nullptr; // at the old end
+    uint64_t length = 0;    // the old length
+    int undo = -1;
+};
+
+bool openForExtending(const std::string& name, ExtendedFile& file, std::string& error);
+
+// Flushes what was appended to the disk and closes the file; on a failure
+// cuts it back to its old length, with `error` naming the file and the
+// reason.
+bool finishExtending(ExtendedFile& file, std::string& error);
+
+// Cuts the file back to its old length and closes it.
+void abandonExtending(ExtendedFile& file);
 
 // The size of an open file, or -1.
 int64_t streamSize(FILE* f);

@@ -193,7 +193,9 @@ std::string printableName(const std::string& cp932)
     std::string shown, part;
     for (size_t i = 0; i < cp932.size();) {
         const size_t n = cp932CharLength(cp932, i);
-        if (charFromCp932(cp932.substr(i, n), part, systemNameCode())) {
+        // Control characters would act on the terminal: they are shown too.
+        const unsigned char c = static_cast<unsigned char>(cp932[i]);
+        if ((n > 1 || (c >= 0x20 && c != 0x7F)) && charFromCp932(cp932.substr(i, n), part, systemNameCode())) {
             shown += part;
         } else {
             for (size_t k = 0; k < n; ++k) {

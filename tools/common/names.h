@@ -39,6 +39,6 @@ bool isCp932Text(const std::string& cp932);
 // byte (0x81-0x9F, 0xE0-0xFC) with a byte after it, else 1.
 size_t cp932CharLength(const std::string& s, size_t i);
 
-// For messages and listings: the file name, or where there is none the
-// bytes that cannot be shown as \xNN.
+// For messages and listings: the file name, with the bytes that have none
+// and control characters shown as \xNN.
 std::string printableName(const std::string& cp932);

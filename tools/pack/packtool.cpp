@@ -71,15 +71,23 @@ int usageError(const std::string& what)
     return 2;
 }
 
-// Copies n bytes; false when the source ends early or a write fails.
-bool copyBytes(FILE* from, FILE* to, uint64_t n)
+// Copies n bytes. On failure `error` says which side failed and why: the
+// source (named `from`) ended early or could not be read, or the output
+// (named `to`) could not be written.
+bool copyBytes(FILE* in, const std::string& from, FILE* out, const std::string& to, uint64_t n, std::string& error)
 {
     std::vector<char> buf(1 << 16);
     while (n > 0) {
         const size_t want = n < buf.size() ? static_cast<size_t>(n) : buf.size();
-        const size_t got = std::fread(buf.data(), 1, want, from);
-        if (got == 0 || std::fwrite(buf.data(), 1, got, to) != got)
+        const size_t got = std::fread(buf.data(), 1, want, in);
+        if (got == 0) {
+            error = std::ferror(in) ? "cannot read " + from + ": " + lastSystemError() : from + " ended early";
             return false;
+        }
+        if (std::fwrite(buf.data(), 1, got, out) != got) {
+            error = "cannot write " + to + ": " + lastSystemError();
+            return false;
+        }
         n -= got;
     }
     return true;
@@ -169,12 +177,27 @@ std::string quoted(const std::string& cp932)
     return "\"" + printableName(cp932) + "\"";
 }
 
+// "file[,position]": a file of the whole name is taken as it is (its name
+// may hold commas); otherwise the text after the last comma is the position.
+void splitPackText(const std::string& text, std::string& file, std::string& position)
+{
+    FileId id;
+    const size_t comma = text.rfind(',');
+    if (comma == std::string::npos || fileIdentity(text, id)) {
+        file = text;
+        position.clear();
+    } else {
+        file = text.substr(0, comma);
+        position = text.substr(comma + 1);
+    }
+}
+
 // Reads the header and directory of the pack that "file[,position]" names.
 bool readPack(const std::string& packText, Pack& pack)
 {
-    const size_t comma = packText.find(',');
-    pack.file = packText.substr(0, comma);
-    const int64_t position = comma == std::string::npos ? 0 : parsePackPosition(packText.c_str() + comma + 1);
+    std::string positionText;
+    splitPackText(packText, pack.file, positionText);
+    const int64_t position = positionText.empty() ? 0 : parsePackPosition(positionText.c_str());
     if (position < 0 || position >= kDpmxPositionLimit) {
         say(1, "%s: the position must lie from 0 to 2147483647", packText.c_str());
         return false;
@@ -321,15 +344,20 @@ int create(const std::string& packFile, const std::vector<std::string>& files)
     if (!openOutput(packFile, s_out, out, error))
         return say(1, "%s", error.c_str());
     bool ok = std::fwrite(head.data(), 1, head.size(), out.stream) == head.size();
+    if (!ok)
+        error = writeError(out);
     for (size_t i = 0; ok && i < inputs.size(); ++i) {
         FILE* f = std::fopen(inputs[i].path.c_str(), "rb");
-        ok = f && copyBytes(f, out.stream, inputs[i].size);
+        if (!f)
+            error = "cannot read " + inputs[i].path + ": " + lastSystemError();
+        ok = f && copyBytes(f, inputs[i].path, out.stream, packFile == "-" ? "to standard output" : packFile,
+                            inputs[i].size, error);
         if (f)
             std::fclose(f);
-        if (!ok) {
-            discardOutput(out);
-            return say(1, "%s could not be read whole; %s was not written", inputs[i].path.c_str(), packFile.c_str());
-        }
+    }
+    if (!ok) {
+        discardOutput(out);
+        return say(1, "%s; %s was not written", error.c_str(), packFile.c_str());
     }
     if (!commitOutput(out, error))
         return say(1, "%s", error.c_str());
@@ -415,10 +443,13 @@ bool extractOne(const Pack& pack, FILE* in, const Record& r, const std::string& 
         say(1, "%s", error.c_str());
         return false;
     }
-    if (!seekStream(in, static_cast<uint64_t>(position)) || !copyBytes(in, out.stream, r.size)) {
-        const std::string reason = lastSystemError();
+    if (!seekStream(in, static_cast<uint64_t>(position)))
+        error = "cannot read " + pack.file + ": " + lastSystemError();
+    else
+        copyBytes(in, pack.file, out.stream, target == "-" ? "to standard output" : target, r.size, error);
+    if (!error.empty()) {
         discardOutput(out);
-        say(1, "cannot extract %s: %s", quoted(r.name).c_str(), reason.c_str());
+        say(1, "cannot extract %s: %s", quoted(r.name).c_str(), error.c_str());
         return false;
     }
     if (!commitOutput(out, error)) {
@@ -575,37 +606,41 @@ int append(const std::string& hostFile, const std::string& packFile)
         return say(1, "the pack would reach 2 GiB in %s; tovdpmread reads only below that", hostFile.c_str());
     }
 
-    OutputFile out;
+    std::fclose(host);
+    // In place: the file keeps its owner, mode, links and attributes; on a
+    // failure or an interruption it is cut back to its old length.
+    ExtendedFile extended;
     std::string error;
-    bool ok = openOutput(hostFile, s_out, out, error);
-    if (ok) {
-        ok = seekStream(host, 0) && seekStream(in, 0) && copyBytes(host, out.stream, static_cast<uint64_t>(hostSize)) &&
-             copyBytes(in, out.stream, static_cast<uint64_t>(packSize));
-        if (!ok) {
-            error = "appending to " + hostFile + " failed: " + lastSystemError() + "; it is as it was";
-            discardOutput(out);
-        }
+    bool ok = openForExtending(hostFile, extended, error);
+    if (ok && !seekStream(in, 0))
+        error = "cannot read " + packFile + ": " + lastSystemError();
+    if (ok && (!error.empty() ||
+               !copyBytes(in, packFile, extended.stream, hostFile, static_cast<uint64_t>(packSize), error))) {
+        abandonExtending(extended);
+        error += "; " + hostFile + " is as it was";
+        ok = false;
     }
     std::fclose(in);
-    std::fclose(host);
-    if (!ok || !commitOutput(out, error))
+    if (!ok || !finishExtending(extended, error))
         return say(1, "%s", error.c_str());
-    std::fprintf(s_out, "%s,%lld\n", hostFile.c_str(), static_cast<long long>(hostSize));
+    std::fprintf(s_out, "%s,%llu\n", hostFile.c_str(), static_cast<unsigned long long>(extended.length));
+    if (hostFile.find(',') != std::string::npos)
+        say(0, "warning: tovdpmload cuts its text at the first comma, so it cannot open %s by this name; rename "
+               "it",
+            hostFile.c_str());
     return 0;
 }
 
 // The file part of a pack text is standard input's "-".
 bool namesStandardInput(const std::string& text)
 {
-    return text.substr(0, text.find(',')) == "-";
+    std::string file, position;
+    splitPackText(text, file, position);
+    return file == "-";
 }
 
-} // namespace
-
-int packMain(int argc, char** argv, FILE* out, FILE* err)
+int runCommand(int argc, char** argv)
 {
-    s_out = out;
-    s_err = err;
     ToolArgs args;
     std::string error;
     if (!parseToolArgs(argc, argv, kOptions, args, error))
@@ -674,4 +709,13 @@ int packMain(int argc, char** argv, FILE* out, FILE* err)
         return extract(rest[0], dir, std::vector<std::string>(rest.begin() + 1, rest.end()));
     }
     return usageError("unknown command '" + command + "'");
+}
+
+} // namespace
+
+int packMain(int argc, char** argv, FILE* out, FILE* err)
+{
+    s_out = out;
+    s_err = err;
+    return finishOutput(out, err, "tolvo-pack", runCommand(argc, argv));
 }

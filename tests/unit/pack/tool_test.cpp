@@ -10,6 +10,11 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
 #include <unistd.h>
 #endif
 
@@ -44,6 +49,7 @@ bool japaneseFileNames()
 
 void hardLink(const std::string& existing, const std::string& link)
 {
+    std::filesystem::remove(link);
 #ifdef _WIN32
     ASSERT_TRUE(CreateHardLinkA(link.c_str(), existing.c_str(), nullptr)) << link;
 #else
@@ -66,14 +72,15 @@ protected:
         resetPackState();
     }
 
-    int run(std::vector<std::string> args)
+    // The tool's standard output goes to a file, or to `outTo`.
+    int run(std::vector<std::string> args, const char* outTo = nullptr)
     {
         args.insert(args.begin(), "tolvo-pack");
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());
         const std::string outName = scratchName("stdout"), errName = scratchName("stderr");
-        FILE* o = std::fopen(outName.c_str(), "wb");
+        FILE* o = std::fopen(outTo ? outTo : outName.c_str(), "wb");
         FILE* e = std::fopen(errName.c_str(), "wb");
         const int status = packMain(static_cast<int>(argv.size()), argv.data(), o, e);
         std::fclose(o);
@@ -153,10 +160,13 @@ TEST_F(Tool, AppendPrintsTheTextThatTovdpmloadTakes)
     ASSERT_EQ(run({"create", pack, a, b}), 0) << err;
     const std::string game(5000, 'G');
     const std::string host = file("game.exe", game);
+    const std::string link = scratchName("link.exe");
+    hardLink(host, link);
 
     ASSERT_EQ(run({"append", host, pack}), 0) << err;
     EXPECT_EQ(out, host + ",5000\n");
     EXPECT_EQ(readFile(host), game + readFile(pack));
+    EXPECT_EQ(readFile(link), readFile(host)); // extended in place: still one file
 
     std::string text = out.substr(0, out.size() - 1);
     ASSERT_EQ(tovdpmload(0, text.data(), 0, 0), 0);
@@ -173,6 +183,22 @@ TEST_F(Tool, AppendPrintsTheTextThatTovdpmloadTakes)
     EXPECT_EQ(run({"append", scratchName("no-such-file"), pack}), 1);
     EXPECT_FALSE(std::filesystem::exists(scratchName("no-such-file")));
     EXPECT_EQ(run({"append", pack, pack}), 2);
+}
+
+TEST_F(Tool, PackPathsMayHoldCommas)
+{
+    // A file of the whole name is the pack; otherwise the last comma begins
+    // the position.
+    const std::string pack = file("a,b.dpm", dpmxPack({{"x", "1"}}));
+    const std::vector<std::string> cases[] = {
+        {"list", pack}, {"verify", pack}, {"list", pack + ",0"}, {"extract", pack, "x", "-o", "-"}};
+    for (const auto& args : cases)
+        EXPECT_EQ(run(args), 0) << args[0] << " " << args[1] << err;
+    const std::string host = file("g,1.exe", "GAME");
+    ASSERT_EQ(run({"append", host, pack}), 0) << err;
+    EXPECT_EQ(out, host + ",4\n");
+    EXPECT_NE(err.find("tovdpmload cuts its text at the first comma"), std::string::npos) << err;
+    EXPECT_EQ(run({"verify", host + ",4"}), 0) << err;
 }
 
 TEST_F(Tool, CreateRefusesNamesThePackCannotHold)
@@ -231,7 +257,8 @@ TEST_F(Tool, VerifyNamesWhatTheReaderWouldMiss)
 
 TEST_F(Tool, ExtractWritesOnlyInsideItsFolder)
 {
-    const std::string pack = file("bad.dpm", dpmxPack({{"../up", "1"}, {"a/b", "2"}, {"ok", "3"}, {"ok", "4"}}));
+    const std::string pack =
+        file("bad.dpm", dpmxPack({{"../up", "1"}, {"a/b", "2"}, {"ok", "3"}, {"ok", "4"}, {"\x1b]2;x\a", "5"}}));
     const std::string dir = scratchName("out");
     std::filesystem::remove_all(dir);
     std::filesystem::create_directory(dir);
@@ -239,6 +266,11 @@ TEST_F(Tool, ExtractWritesOnlyInsideItsFolder)
     EXPECT_FALSE(std::filesystem::exists("up"));
     EXPECT_EQ(readFile(dir + "/ok"), "3"); // the first "ok", as tovdpmread finds it
     EXPECT_NE(err.find("skipped a second entry \"ok\""), std::string::npos) << err;
+    // Control characters never reach the terminal as they are.
+    EXPECT_NE(err.find("\"\\x1b]2;x\\x07\" has no name"), std::string::npos) << err;
+    ASSERT_EQ(run({"list", pack}), 0);
+    EXPECT_NE(out.find("\\x1b]2;x\\x07"), std::string::npos) << out;
+    EXPECT_EQ((out + err).find_first_of("\x1b\a"), std::string::npos);
 }
 
 #ifdef _WIN32
@@ -457,6 +489,60 @@ TEST_F(Tool, FoldersWhereFilesBelongAreNamedAsFolders)
     EXPECT_EQ(run({"extract", pack, "-o", a}), 1);
     EXPECT_NE(err.find(a + " is a file, not a folder"), std::string::npos) << err;
 }
+
+#ifndef _WIN32
+// Devices and FIFOs are written into, never replaced; a write that fails
+// names the output and the reason (a file-size limit stands in for a full
+// disk), and a failed write to standard output fails the run.
+TEST_F(Tool, WritesGoWhereTheyAreAimedAndFailuresAreNamed)
+{
+    const std::string a = file("a", "alpha"), big = file("big", std::string(8192, 'b'));
+    const std::string pack = scratchName("p.dpm"), bigPack = scratchName("big.dpm");
+    ASSERT_EQ(run({"create", pack, a}), 0) << err;
+    ASSERT_EQ(run({"create", bigPack, big}), 0) << err;
+    const std::string host = file("game.exe", "GAME"), dir = folder("dev");
+    const std::string null = dir + "/null", full = dir + "/full", fifo = dir + "/fifo";
+    if (mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 || mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)))
+        GTEST_SKIP() << "copies of /dev/null and /dev/full need root";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+    std::string fromFifo;
+    std::thread reader([&] { fromFifo = readFile(fifo); });
+    struct rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const struct rlimit small = {4096, limit.rlim_max};
+    const struct Case {
+        std::vector<std::string> args;
+        const char* outTo;
+        std::string message; // empty: succeeds
+    } cases[] = {
+        {{"create", fifo, a}, nullptr, ""},
+        {{"create", null, a}, nullptr, ""},
+        {{"create", full, a}, nullptr, "cannot write " + full + ": No space left on device"},
+        {{"list", pack}, "/dev/full", "cannot write to standard output: No space left on device"},
+        {{"verify", pack}, "/dev/full", "cannot write to standard output: No space left on device"},
+        {{"--help"}, "/dev/full", "cannot write to standard output: No space left on device"},
+        {{"create", scratchName("out.dpm"), big}, nullptr, "cannot write " + scratchName("out.dpm") + ": File too large"},
+        {{"append", host, bigPack}, nullptr, "cannot write " + host + ": File too large; " + host + " is as it was"},
+    };
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (const Case& c : cases) {
+        setrlimit(RLIMIT_FSIZE, &small);
+        const int status = run(c.args, c.outTo);
+        setrlimit(RLIMIT_FSIZE, &limit);
+        EXPECT_EQ(status, c.message.empty() ? 0 : 1) << c.args[0] << err;
+        EXPECT_NE(err.find(c.message), std::string::npos) << err;
+    }
+    std::signal(SIGXFSZ, SIG_DFL);
+    reader.join();
+    EXPECT_EQ(fromFifo, readFile(pack));
+    struct stat st;
+    for (const std::string& node : {null, full})
+        EXPECT_TRUE(stat(node.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) << node;
+    EXPECT_TRUE(stat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_FALSE(std::filesystem::exists(scratchName("out.dpm")));
+    EXPECT_EQ(readFile(host), "GAME");
+}
+#endif
 
 TEST_F(Tool, EmptyPacksAndRepeatedAppendsAreWarnings)
 {

@@ -5,7 +5,9 @@
 #include <string>
 
 #ifndef _WIN32
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -84,6 +86,41 @@ TEST(ToolFiles, ReplacingKeepsPermissionsAndLinks)
     struct stat st;
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0750u);
+}
+
+// An interrupted tool leaves neither its temporary file nor what it had
+// appended, and ends as the signal ends it.
+TEST(ToolFiles, AnInterruptionUndoesTheUnfinishedOutput)
+{
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        for (const bool extend : {false, true}) {
+            const std::string dir = freshFolder(), target = dir + "/out.bin";
+            FILE* f = std::fopen(target.c_str(), "wb");
+            std::fputs("old", f);
+            std::fclose(f);
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                struct sigaction now;
+                if (sigaction(sig, nullptr, &now) == 0 && now.sa_handler == SIG_IGN)
+                    std::signal(sig, SIG_DFL); // the tests run under nohup
+                std::string error;
+                OutputFile out;
+                ExtendedFile file;
+                if (extend ? !openForExtending(target, file, error) : !openOutput(target, stdout, out, error))
+                    _exit(1);
+                std::fputs("new", extend ? file.stream : out.stream);
+                std::fflush(extend ? file.stream : out.stream);
+                raise(sig);
+                _exit(2);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << " " << extend << " " << status;
+            EXPECT_EQ(get(target), "old") << sig << " " << extend;
+            EXPECT_EQ(filesIn(dir), 1u) << sig << " " << extend;
+        }
+    }
 }
 #endif
 
