@@ -3,7 +3,7 @@
 # line) into STAGE and packs STAGE into ZIP so that the same inputs give the
 # same bytes: entries in sorted order, each dated at the commit's time
 # (SOURCE_DATE_EPOCH when set), modes 644 and 755 for programs, no owner,
-# no extra attributes, DOS times in UTC. A relative file is one of the
+# no extra attributes, DOS times in UTC, text files with CRLF line ends. A relative file is one of the
 # source tree and must be tracked by git, so that nothing that only lies in
 # one checkout gets in; an absolute one is made by the build (or is a
 # licence notice of a library linked in).
@@ -36,6 +36,14 @@ foreach(line IN LISTS lines)
   get_filename_component(dir ${STAGE}/${path} DIRECTORY)
   file(MAKE_DIRECTORY ${dir})
   file(COPY_FILE ${file} ${STAGE}/${path})
+  # Text files get Windows line ends, so that every Windows editor shows
+  # their lines; the sources keep theirs.
+  if(path MATCHES "\\.(txt|md|tolvo|def|h)$|^LICENSE$|^licenses/")
+    file(READ ${STAGE}/${path} text)
+    string(REPLACE "\r\n" "\n" text "${text}")
+    string(REPLACE "\n" "\r\n" text "${text}")
+    file(WRITE ${STAGE}/${path} "${text}")
+  endif()
   if(path MATCHES "\\.(exe|dll)$")
     file(CHMOD ${STAGE}/${path} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
          WORLD_READ WORLD_EXECUTE)

@@ -8,7 +8,16 @@
 #ifndef TOLVO_H
 #define TOLVO_H
 
+#include <stddef.h>
+#if defined(_MSC_VER) && _MSC_VER < 1600
+/* Compilers before Visual C++ 2010 have no <stdint.h>. */
+typedef __int16 int16_t;
+typedef unsigned __int16 uint16_t;
+typedef __int32 int32_t;
+typedef unsigned __int32 uint32_t;
+#else
 #include <stdint.h>
+#endif
 
 #if defined(_WIN32)
 #define TOLVO_CALL __stdcall
@@ -42,22 +51,18 @@ typedef struct TolvoVar {
 
 enum { TOLVO_TYPE_STRING = 2, TOLVO_TYPE_INT = 4 };
 
+/* The layout the host relies on, checked wherever the header is compiled
+ * for 32-bit Windows: an array of negative size stops any C or C++
+ * compiler (C89 and C++98 included) where a record is laid out otherwise. */
 #if defined(_WIN32) && !defined(_WIN64)
-#ifdef __cplusplus
-#include <cstddef>
-static_assert(offsetof(TolvoWindowInfo, hwnd) == 52, "window handle at byte 52");
-static_assert(offsetof(TolvoWindowInfo, hinstance) == 56, "instance handle at byte 56");
-static_assert(offsetof(TolvoVar, type) == 0 && sizeof(((TolvoVar*)0)->type) == 2, "type");
-static_assert(offsetof(TolvoVar, kind) == 2 && sizeof(((TolvoVar*)0)->kind) == 2, "kind");
-static_assert(offsetof(TolvoVar, word_count) == 8, "word_count at byte 8");
-static_assert(offsetof(TolvoVar, data) == 28 && sizeof(void*) == 4, "data at byte 28");
-#else
-#include <stddef.h>
-_Static_assert(offsetof(TolvoWindowInfo, hwnd) == 52, "window handle at byte 52");
-_Static_assert(offsetof(TolvoWindowInfo, hinstance) == 56, "instance handle at byte 56");
-_Static_assert(offsetof(TolvoVar, word_count) == 8, "word_count at byte 8");
-_Static_assert(offsetof(TolvoVar, data) == 28, "data at byte 28");
-#endif
+#define TOLVO_LAYOUT(name, holds) typedef char tolvo_layout_##name[(holds) ? 1 : -1]
+TOLVO_LAYOUT(hwnd_at_byte_52, offsetof(TolvoWindowInfo, hwnd) == 52);
+TOLVO_LAYOUT(hinstance_at_byte_56, offsetof(TolvoWindowInfo, hinstance) == 56);
+TOLVO_LAYOUT(type_at_byte_0, offsetof(TolvoVar, type) == 0 && sizeof(((TolvoVar*)0)->type) == 2);
+TOLVO_LAYOUT(kind_at_byte_2, offsetof(TolvoVar, kind) == 2 && sizeof(((TolvoVar*)0)->kind) == 2);
+TOLVO_LAYOUT(word_count_at_byte_8, offsetof(TolvoVar, word_count) == 8);
+TOLVO_LAYOUT(data_at_byte_28, offsetof(TolvoVar, data) == 28 && sizeof(void*) == 4);
+#undef TOLVO_LAYOUT
 #endif
 
 /* Plug-in frame */

@@ -4,10 +4,17 @@
 #   demo       its demo runs from the archive alone: the pack's text and the
 #              music's load and start; with texts missing from the pack it
 #              must fail
-#   implib CC SOURCE
+#   implib CC SOURCE INCLUDE CLANG LLD_LINK LLVM_DLLTOOL START
 #              SOURCE, a C program that calls every command by its plain
-#              name, builds with CC from the archive's header and each of its
-#              import libraries and runs against the archive's tolvo.dll
+#              name, builds from the archive's header and each of its import
+#              libraries and runs against the archive's tolvo.dll: with CC
+#              (mingw-w64) against libtolvo.dll.a and tolvo.lib, and as MSVC
+#              builds it (CLANG for the MSVC target with mingw-w64's headers
+#              from INCLUDE, START as its start, LLD_LINK with SAFESEH on)
+#              against tolvo.lib
+#   header CC CXX
+#              the archive's tolvo.h compiles as C89, C99, C11, C++98, C++11
+#              and C++17 with -pedantic-errors
 #   same CMAKE ARGS...
 #              made again (another time zone, another umask), it is the same file
 set -eu
@@ -39,6 +46,10 @@ demo)
   done
   stray=$(cd "$pkg" && find . -name '.*' ! -name .)
   [ -z "$stray" ] || fail "files that no one ships: $stray"
+  # Text files have Windows line ends throughout.
+  for f in README.txt README-ja.txt LICENSE docs/commands.md include/tolvo.h lib/tolvo.def examples/demo/demo.tolvo; do
+    [ "$(grep -c '' "$pkg/$f")" = "$(grep -c "$(printf '\r')\$" "$pkg/$f")" ] || fail "$f has lines without CRLF"
+  done
 
   cd "$pkg/examples/demo"
   rc=0
@@ -80,15 +91,43 @@ demo)
   grep -q 'demo.tolvo:[0-9]*: expected result to be 0, got -1' bad.txt || { cat bad.txt; fail "no failed line named"; }
   ;;
 implib)
-  cc=$1 source=$2
+  cc=$1 source=$2 include=$3 clang=$4 lld_link=$5 dlltool=$6 start=$7
   unpack
   "$cc" -Wall -Werror -I"$pkg/include" "$source" "$pkg/lib/tolvo.lib" -o "$pkg/bin/calls-lib.exe"
   "$cc" -Wall -Werror -I"$pkg/include" "$source" -L"$pkg/lib" -ltolvo -o "$pkg/bin/calls-a.exe"
+  # MSVC-style: the C runtime and the system's import libraries hold the
+  # few names the program calls; every member is an import (or an object
+  # clang marked), so SAFESEH, on by default, takes them.
+  sys="$work/sys"
+  mkdir "$sys"
+  printf 'LIBRARY msvcrt.dll\nEXPORTS\n%s\n' __p___argc __p___argv exit fclose fopen fread memcmp memcpy memset \
+    printf strcat strcmp strcpy strlen >"$sys/msvcrt.def"
+  printf 'LIBRARY kernel32.dll\nEXPORTS\nGetModuleHandleA@4\n' >"$sys/kernel32.def"
+  printf 'LIBRARY user32.dll\nEXPORTS\nCreateWindowExA@48\nDestroyWindow@4\n' >"$sys/user32.def"
+  for lib in msvcrt kernel32 user32; do
+    "$dlltool" -k -m i386 -d "$sys/$lib.def" -l "$sys/$lib.lib"
+  done
+  for c in "$source" "$start"; do
+    "$clang" --target=i686-pc-windows-msvc -fgnuc-version=4.2.1 -msse2 -D_X86_ -D__USE_MINGW_ANSI_STDIO=0 \
+      -isystem "$include" -Wall -Werror -I"$pkg/include" -c "$c" -o "$sys/$(basename "$c" .c).obj"
+  done
+  "$lld_link" /nologo /subsystem:console /entry:mainCRTStartup /out:"$pkg/bin/calls-msvc.exe" "$sys"/*.obj \
+    "$pkg/lib/tolvo.lib" "$sys/msvcrt.lib" "$sys/kernel32.lib" "$sys/user32.lib" || fail "lld-link refused tolvo.lib"
   cd "$pkg/bin"
-  for exe in calls-lib.exe calls-a.exe; do
+  for exe in calls-lib.exe calls-a.exe calls-msvc.exe; do
     echo "== $exe"
     "$wine_run" "$build" "./$exe" ../examples/demo/demo.dpm || fail "$exe"
   done
+  ;;
+header)
+  cc=$1 cxx=$2
+  unpack
+  for mode in c89 c99 c11 c++98 c++11 c++17; do
+    case $mode in c++*) compiler=$cxx lang=c++ ;; *) compiler=$cc lang=c ;; esac
+    echo '#include "tolvo.h"' | "$compiler" -std=$mode -pedantic-errors -Wall -Wextra -Werror -fsyntax-only \
+      -I"$pkg/include" -x $lang - || fail "tolvo.h does not compile as $mode"
+  done
+  echo "tolvo.h compiles as C89, C99, C11, C++98, C++11 and C++17"
   ;;
 same)
   cmake=$1
