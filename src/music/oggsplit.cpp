@@ -66,6 +66,8 @@ struct RangeJob {
     unsigned char* dest; // where the range's first frame goes in the image
     int32_t want;        // bytes the range must deliver
     int32_t room;        // bytes it may write: want, or up to the block's end for the last range
+    int32_t offset;      // of dest in the samples, for split->decodedPart
+    const OggSplit* split;
     bool fail;
     bool ok;
 };
@@ -86,8 +88,9 @@ void decodeRange(RangeJob* job)
     if (job->first == 0 || ov_pcm_seek(vf, job->first) == 0) {
         // 8-bit WAVE samples are unsigned, 16-bit ones signed.
         const int sgned = job->bytes_per_sample == 2 ? 1 : 0;
-        int32_t done = 0;
+        int32_t done = 0, told = 0;
         long got = 1;
+        const OggSplit* tell = job->split && job->split->decodedPart ? job->split : nullptr;
         // The last range ends as one decoder ends: at the end of the stream,
         // or when the block is full.
         while (done < job->room) {
@@ -97,8 +100,14 @@ void decodeRange(RangeJob* job)
             if (got <= 0)
                 break;
             done += static_cast<int32_t>(got);
+            if (tell && done - told >= OGG_PART_BYTES && done <= job->want) {
+                tell->decodedPart(tell->context, job->offset + told, job->dest + told, done - told);
+                told = done;
+            }
         }
         job->ok = got >= 0 && done == job->want;
+        if (tell && job->ok && done > told)
+            tell->decodedPart(tell->context, job->offset + told, job->dest + told, done - told);
     }
     if (vf == &own)
         ov_clear(&own);
@@ -148,7 +157,8 @@ int oggPlanRanges(const OggSource& src, OggVorbis_File* vf, int channels, int by
 }
 
 int oggDecodeRanges(const OggSource& src, OggVorbis_File* vf, const int64_t* starts, int ranges, int channels,
-                    int bytes_per_sample, unsigned char* samples, int32_t capacity, int failRange, int32_t* decoded)
+                    int bytes_per_sample, unsigned char* samples, int32_t capacity, const OggSplit* split,
+                    int32_t* decoded)
 {
     const int64_t frameBytes = static_cast<int64_t>(channels) * bytes_per_sample;
     RangeJob jobs[OGG_MAX_RANGES];
@@ -160,9 +170,11 @@ int oggDecodeRanges(const OggSource& src, OggVorbis_File* vf, const int64_t* sta
         j.first = starts[i];
         j.bytes_per_sample = bytes_per_sample;
         j.dest = samples + offset;
+        j.offset = static_cast<int32_t>(offset);
+        j.split = split;
         j.want = static_cast<int32_t>((starts[i + 1] - starts[i]) * frameBytes);
         j.room = i + 1 < ranges ? j.want : static_cast<int32_t>(capacity - offset);
-        j.fail = i == failRange;
+        j.fail = split && i == split->failRange;
         j.ok = false;
     }
     // The calling thread decodes the first range itself. A thread that

@@ -49,11 +49,12 @@ void writeWaveHeader(unsigned char* image, int channels, long rate, int bytes_pe
 // A decoder error fails the whole conversion, unless keepPartial asks to end
 // the image at the samples decoded before it. Returns 1 with *decoded_out set.
 int decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long rate, int bytes_per_sample,
-                     unsigned char* image, int32_t capacity, int32_t* decoded_out)
+                     unsigned char* image, int32_t capacity, const OggSplit* split, int32_t* decoded_out)
 {
     // 8-bit WAVE samples are unsigned, 16-bit ones signed.
     const int sgned = bytes_per_sample == 2 ? 1 : 0;
-    int32_t decoded = 0;
+    const unsigned char* samples = image + WAVE_HEADER_BYTES;
+    int32_t decoded = 0, told = 0;
     int lastLink = -1;
     for (;;) {
         int link = 0;
@@ -77,7 +78,13 @@ int decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long ra
             lastLink = link;
         }
         decoded += static_cast<int32_t>(got);
+        if (split && split->decodedPart && decoded - told >= OGG_PART_BYTES) {
+            split->decodedPart(split->context, told, samples + told, decoded - told);
+            told = decoded;
+        }
     }
+    if (split && split->decodedPart && decoded > told)
+        split->decodedPart(split->context, told, samples + told, decoded - told);
     *decoded_out = decoded;
     return 1;
 }
@@ -123,7 +130,7 @@ int convert(const OggSource& src, int bytes_per_sample, void** image_out, int32_
     int32_t decoded = 0;
     if (ranges > 1 &&
         !oggDecodeRanges(src, &vf, starts, ranges, channels, bytes_per_sample, image + WAVE_HEADER_BYTES,
-                         capacity, split ? split->failRange : -1, &decoded)) {
+                         capacity, split, &decoded)) {
         // The first range's decoder has moved on: a fresh one starts again,
         // opened before the old one lets go of the file.
         ranges = 1;
@@ -136,7 +143,8 @@ int convert(const OggSource& src, int bytes_per_sample, void** image_out, int32_
         }
         dec = &again;
     }
-    if (ranges <= 1 && !decodeSequential(dec, !src.path, channels, rate, bytes_per_sample, image, capacity, &decoded)) {
+    if (ranges <= 1 &&
+        !decodeSequential(dec, !src.path, channels, rate, bytes_per_sample, image, capacity, split, &decoded)) {
         free(image);
         *image_out = nullptr;
         ov_clear(dec);

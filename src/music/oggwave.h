@@ -67,7 +67,15 @@ struct OggSplit {
     int cutCount = 0;              //   (ascending, inside the stream), however short it is
     int failRange = -1;            // tests: the worker of this range reports an error
     int ranges = 0;                // out: ranges decoded side by side; 1 when one decoder made the image
+    // The tool writes each stretch of samples out as soon as it is decoded:
+    // called from the decoding threads, `offset` counted from the first
+    // sample byte. After a split that falls back to one decoder, the
+    // stretches come again from the start, and the later ones hold.
+    void (*decodedPart)(void* context, int32_t offset, const unsigned char* bytes, int32_t n) = nullptr;
+    void* context = nullptr;
 };
+// The stretch that decodedPart is told of at least, but the last of a range.
+enum { OGG_PART_BYTES = 1 << 20 };
 // The converters with a chosen split (null: the machine's). Whatever the
 // split, the result is the one decoder's, byte for byte.
 int oggFileToWaveSplit(const char* path, int bytes_per_sample, void** image_out, int32_t* size_out,
@@ -95,7 +103,7 @@ int oggPlanRanges(const OggSource& src, OggVorbis_File* vf, int channels, int by
 // *decoded set when every range delivered exactly its bytes, 0 otherwise
 // (vf has then moved on).
 int oggDecodeRanges(const OggSource& src, OggVorbis_File* vf, const int64_t* starts, int ranges, int channels,
-                    int bytes_per_sample, unsigned char* samples, int32_t capacity, int failRange,
+                    int bytes_per_sample, unsigned char* samples, int32_t capacity, const OggSplit* split,
                     int32_t* decoded);
 
 // Walk a whole stream page by page through `read` (fread's shape) and tell

@@ -16,6 +16,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,23 @@ int usageError(const std::string& what)
     fprintf(stderr, "tolvo-ogg2wav: %s\n", what.c_str());
     fputs(kUsage, stderr);
     return 2;
+}
+
+// The file being written while the stream decodes: each stretch of samples
+// goes out as soon as it is decoded, from the decoding threads, and the
+// header last.
+struct Writing {
+    OutputFile* out;
+    std::atomic<int> error{0}; // errno of the first write that failed
+};
+
+void writePart(void* context, int32_t offset, const unsigned char* bytes, int32_t n)
+{
+    Writing* w = static_cast<Writing*>(context);
+    if (w->error == 0 && !writeAt(*w->out, WAVE_HEADER_BYTES + static_cast<uint64_t>(offset), bytes, static_cast<size_t>(n))) {
+        int none = 0;
+        w->error.compare_exchange_strong(none, errno ? errno : EIO);
+    }
 }
 
 int failure(const std::string& name, const std::string& what)
@@ -95,13 +113,12 @@ int main(int argc, char** argv)
     std::string error;
     if (!parseToolArgs(argc, argv, kOptions, args, error))
         return usageError(error);
-    if (hasOption(args, "--help")) {
-        fputs(kUsage, stdout);
-        return 0;
-    }
-    if (hasOption(args, "--version")) {
-        printVersion(stdout, "tolvo-ogg2wav");
-        return 0;
+    if (hasOption(args, "--help") || hasOption(args, "--version")) {
+        if (hasOption(args, "--help"))
+            fputs(kUsage, stdout);
+        else
+            printVersion(stdout, "tolvo-ogg2wav");
+        return finishOutput(stdout, stderr, "tolvo-ogg2wav", 0);
     }
     if (args.operands.size() < 2)
         return usageError(args.operands.empty() ? "no FILE and no OUT.wav given" : "no OUT.wav given");
@@ -138,13 +155,28 @@ int main(int argc, char** argv)
         return failure(in, strerror(errno));
     fclose(probe);
 
+    // Opened first, so that the samples go out while the stream decodes.
+    OutputFile wave;
+    if (!openOutput(out, stdout, wave, error)) {
+        fprintf(stderr, "tolvo-ogg2wav: %s\n", error.c_str());
+        return 1;
+    }
+    Writing writing;
+    writing.out = &wave;
+    if (!wave.temp.empty()) {
+        split.decodedPart = writePart;
+        split.context = &writing;
+    }
     void* image = nullptr;
     int32_t size = 0;
     int ok;
     if (memory) {
         TolvoVar var;
-        if (!loadVariable(in.c_str(), &var))
-            return failure(in, strerror(errno));
+        if (!loadVariable(in.c_str(), &var)) {
+            const std::string reason = strerror(errno);
+            discardOutput(wave);
+            return failure(in, reason);
+        }
         ok = oggMemToWaveSplit(&var, 2, &image, &size, &split);
         free(var.data);
     } else {
@@ -152,21 +184,25 @@ int main(int argc, char** argv)
     }
     if (!ok) {
         free(image);
+        discardOutput(wave);
         return failure(in, std::string("cannot convert: not an Ogg Vorbis stream, damaged") +
                                (memory ? " in its headers" : " (try --memory to keep the samples before the damage)") +
                                ", or too long for a WAVE image below 2 GiB");
     }
 
-    OutputFile wave;
-    bool written = openOutput(out, stdout, wave, error);
-    if (written) {
+    bool written;
+    if (split.decodedPart) {
+        errno = writing.error;
+        written = writing.error == 0 && writeAt(wave, 0, image, WAVE_HEADER_BYTES) &&
+                  resizeOutput(wave, static_cast<uint64_t>(size));
+    } else {
         written = fwrite(image, 1, static_cast<size_t>(size), wave.stream) == static_cast<size_t>(size);
-        if (!written) {
-            error = "cannot write " + out + ": " + lastSystemError();
-            discardOutput(wave);
-        } else {
-            written = commitOutput(wave, error);
-        }
+    }
+    if (!written) {
+        error = writeError(wave);
+        discardOutput(wave);
+    } else {
+        written = commitOutput(wave, error);
     }
     free(image);
     if (!written) {
