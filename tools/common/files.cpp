@@ -1,5 +1,6 @@
 #include "files.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -153,6 +154,7 @@ int holdUndo(const std::string& temp, int extended, int64_t length)
         std::memcpy(s_undo[i].temp, temp.c_str(), temp.size() + 1);
         s_undo[i].extended = extended;
         s_undo[i].length = length;
+        std::atomic_signal_fence(std::memory_order_seq_cst); // the slot is whole before a handler sees it
         s_undoUsed[i] = 1;
         return i;
     }
