@@ -8,7 +8,28 @@
 
 #include "oggwave.h"
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 namespace {
+
+// A large image is faulted in 2 MiB pages where the system offers them: far
+// fewer faults, and a cheaper release (the tool on Linux; Windows has no
+// such hint for a heap block).
+void adviseLargePages(void* block, size_t size)
+{
+#ifdef __linux__
+    const uintptr_t page = 4096;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(block) + page - 1) & ~(page - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(page - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)size;
+#endif
+}
 
 void put16(unsigned char* p, uint32_t v)
 {
@@ -121,6 +142,7 @@ int convert(const OggSource& src, int bytes_per_sample, void** image_out, int32_
         ov_clear(&vf);
         return 0;
     }
+    adviseLargePages(image, static_cast<size_t>(capacity) + WAVE_HEADER_BYTES);
 
     OggVorbis_File* dec = &vf;
     OggVorbis_File again;
