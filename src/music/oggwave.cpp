@@ -75,6 +75,7 @@ int decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long ra
     // 8-bit WAVE samples are unsigned, 16-bit ones signed.
     const int sgned = bytes_per_sample == 2 ? 1 : 0;
     const unsigned char* samples = image + WAVE_HEADER_BYTES;
+    const OggSplit* tell = split && split->decodedPart ? split : nullptr;
     int32_t decoded = 0, told = 0;
     int lastLink = -1;
     for (;;) {
@@ -99,13 +100,13 @@ int decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long ra
             lastLink = link;
         }
         decoded += static_cast<int32_t>(got);
-        if (split && split->decodedPart && decoded - told >= OGG_PART_BYTES) {
-            split->decodedPart(split->context, told, samples + told, decoded - told);
+        if (tell && decoded - told >= OGG_PART_BYTES) {
+            tell->decodedPart(tell->context, told, samples + told, decoded - told);
             told = decoded;
         }
     }
-    if (split && split->decodedPart && decoded > told)
-        split->decodedPart(split->context, told, samples + told, decoded - told);
+    if (tell && decoded > told)
+        tell->decodedPart(tell->context, told, samples + told, decoded - told);
     *decoded_out = decoded;
     return 1;
 }
