@@ -650,9 +650,7 @@ int main(int argc, char** argv)
     }
     DestroyWindow(g_window);
     pumpMessages();
-    if (g_failures) {
+    if (g_failures)
         std::printf("%d expectation(s) failed\n", g_failures);
-        return 1;
-    }
-    return 0;
+    return finishOutput(stdout, stderr, "tolvo-host", g_failures ? 1 : 0);
 }
