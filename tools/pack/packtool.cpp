@@ -625,8 +625,7 @@ int append(const std::string& hostFile, const std::string& packFile)
         return say(1, "%s", error.c_str());
     std::fprintf(s_out, "%s,%llu\n", hostFile.c_str(), static_cast<unsigned long long>(extended.length));
     if (hostFile.find(',') != std::string::npos)
-        say(0, "warning: tovdpmload cuts its text at the first comma, so it cannot open %s by this name; rename "
-               "it",
+        say(0, "warning: tovdpmload cuts its text at the first comma and cannot open %s; rename it",
             hostFile.c_str());
     return 0;
 }
