@@ -76,6 +76,9 @@ static BOOL WINAPI fakeSystemParametersInfoA(UINT action, UINT uiParam, PVOID pv
     case SPI_GETSCREENSAVEACTIVE: *out = s_fake->spiValue[0]; break;
     case SPI_GETPOWEROFFACTIVE: *out = s_fake->spiValue[1]; break;
     case SPI_GETLOWPOWERACTIVE: *out = s_fake->spiValue[2]; break;
+    case SPI_SETSCREENSAVEACTIVE: s_fake->spiValue[0] = uiParam; break;
+    case SPI_SETPOWEROFFACTIVE: s_fake->spiValue[1] = uiParam; break;
+    case SPI_SETLOWPOWERACTIVE: s_fake->spiValue[2] = uiParam; break;
     default: break;
     }
     return TRUE;

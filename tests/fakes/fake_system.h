@@ -20,7 +20,7 @@ struct FakeSystem {
     // Scripted answers of the simple entries.
     HRESULT coInitializeResult = S_OK;
     DWORD clock = 0;
-    BOOL spiValue[3] = {1, 1, 1}; // what SPI_GETSCREENSAVE/POWEROFF/LOWPOWERACTIVE report
+    BOOL spiValue[3] = {1, 1, 1}; // the settings SPI_GET/SET...SCREENSAVE/POWEROFF/LOWPOWERACTIVE read and write
     // What GetCurrentDirectoryA answers when it has no hook; empty: the real one.
     std::string currentDirectory;
 

@@ -391,6 +391,8 @@ void resetModule()
     std::memset(g_byJoyLatch, 0, sizeof g_byJoyLatch);
     g_dwFpsLastTime = g_dwFpsCount = 0;
     g_bScreenSaveActive = g_bPowerOffActive = g_bLowPowerActive = 0;
+    g_bSettingsSaved = g_bSettingsSuppressed = 0;
+    g_nComInitCount = 0;
     g_nVerbose = 1;
     g_hWnd = nullptr;
     g_hInstance = nullptr;

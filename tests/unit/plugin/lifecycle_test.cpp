@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fakes/fake_system.h"
+#include "fakes/fault_plan.h"
 #include "pack/pack.h"
 #include "plugin/frame.h"
 #include "plugin/messages.h"
@@ -30,6 +31,8 @@ protected:
                      fakeReleaseDInput, fakeReleaseDMusic, fakeReleaseDShow};
         g_nVerbose = 1;
         g_bScreenSaveActive = g_bPowerOffActive = g_bLowPowerActive = 0;
+        g_bSettingsSaved = g_bSettingsSuppressed = 0;
+        g_nComInitCount = 0;
         info.hwnd = reinterpret_cast<void*>(0x1234);
         info.hinstance = reinterpret_cast<void*>(0x5678);
     }
@@ -108,10 +111,8 @@ TEST_F(Lifecycle, SavesThePowerSettingsInOrder)
     EXPECT_EQ(spi[0].action, 16u);
     EXPECT_EQ(spi[1].action, 84u);
     EXPECT_EQ(spi[2].action, 83u);
-    EXPECT_EQ(spi[0].pvParam, &g_bScreenSaveActive);
-    EXPECT_EQ(spi[1].pvParam, &g_bPowerOffActive);
-    EXPECT_EQ(spi[2].pvParam, &g_bLowPowerActive);
     for (const auto& c : spi) {
+        EXPECT_NE(c.pvParam, nullptr);
         EXPECT_EQ(c.uiParam, 0u);
         EXPECT_EQ(c.winIni, 1u);
     }
@@ -173,7 +174,7 @@ TEST_F(Lifecycle, NullRecordGivesNoWindowInsteadOfACrash)
     EXPECT_EQ(g_hInstance, nullptr);
 }
 
-TEST_F(Lifecycle, ByeReleasesInOrderFreesBothBuffersAndEndsCom)
+TEST_F(Lifecycle, ByeReleasesInOrderAndFreesBothBuffers)
 {
     g_lpReadBuffer = std::malloc(16);
     g_pWaveImage = std::malloc(16);
@@ -182,15 +183,30 @@ TEST_F(Lifecycle, ByeReleasesInOrderFreesBothBuffersAndEndsCom)
     EXPECT_EQ(engineCalls, expected);
     EXPECT_EQ(g_lpReadBuffer, nullptr);
     EXPECT_EQ(g_pWaveImage, nullptr);
-    EXPECT_EQ(sys.fake().count("CoUninitialize"), 1);
 }
 
-TEST_F(Lifecycle, ByeWithoutInitStillReturnsZeroAndEndsCom)
+// COM ends as often as tovinit started it (S_FALSE included), never more:
+// a host that initialised its thread itself keeps its initialisation.
+// Steps: i tovinit, s tovinit answered S_FALSE, f tovinit whose COM fails,
+// b tovbye.
+TEST_F(Lifecycle, ByeEndsComAsOftenAsInitStartedIt)
 {
-    EXPECT_EQ(tovbye(0, 0, 0, 0), 0);
-    EXPECT_EQ(tovbye(0, 0, 0, 0), 0);
-    EXPECT_EQ(sys.fake().count("CoUninitialize"), 2);
-    EXPECT_EQ(sys.fake().count("CoInitialize"), 0);
+    const struct {
+        const char* steps;
+        int uninits;
+    } rows[] = {{"b", 0}, {"bb", 0}, {"fb", 0}, {"ib", 1}, {"sb", 1}, {"iib", 2}, {"ibb", 1}, {"ibib", 2}, {"ifb", 1}};
+    for (const auto& row : rows) {
+        sys.fake().calls.clear();
+        for (const char* c = row.steps; *c; ++c) {
+            sys.fake().coInitializeResult = *c == 's' ? S_FALSE : *c == 'f' ? E_FAIL : S_OK;
+            if (*c == 'b')
+                EXPECT_EQ(tovbye(0, 0, 0, 0), 0);
+            else
+                EXPECT_EQ(tovinit(&info, 7, 0, 0), *c == 'f' ? -1 : 0);
+        }
+        EXPECT_EQ(sys.fake().count("CoUninitialize"), row.uninits) << row.steps;
+        tovbye(0, 0, 0, 0);
+    }
 }
 
 class SysMode : public Lifecycle {};
@@ -234,12 +250,50 @@ TEST_F(SysMode, SuppressSwitchesAllThreeOff)
     }
 }
 
-TEST_F(SysMode, RestoreBeforeAnyInitSwitchesAllOff)
+// The settings live in the user's profile: whatever a game does, only the
+// user's own values are written back, and tovbye gives them back. The user
+// has the screen saver and low power on, power-off off. Steps: i tovinit,
+// 1 and 0 tovsysmode, b tovbye, f tovsysmode 1 whose read of the settings
+// fails (nothing of the user's is saved, so nothing is written back).
+TEST_F(SysMode, TheUsersSettingsComeBackWhateverTheOrder)
 {
-    EXPECT_EQ(tovsysmode(0, 0, 0, 0), 0);
-    ASSERT_EQ(sys.fake().spi.size(), 3u);
-    for (const auto& c : sys.fake().spi)
-        EXPECT_EQ(c.uiParam, 0u);
+    const struct {
+        const char* steps;
+        bool off; // the machine is left with all three off
+        size_t writes;
+    } rows[] = {
+        {"0", false, 0},     {"i0", false, 3},   {"i1", true, 3},    {"i10", false, 6}, {"i1b", false, 6},
+        {"i10b", false, 6},  {"ib", false, 0},   {"i1i0", false, 6}, {"i1ib", false, 6}, {"1", true, 3},
+        {"10", false, 6},    {"1b", false, 6},   {"f0", true, 3},    {"i1bb", false, 6},
+    };
+    for (const auto& row : rows) {
+        g_bSettingsSaved = g_bSettingsSuppressed = 0;
+        sys.fake().spiValue[0] = 1;
+        sys.fake().spiValue[1] = 0;
+        sys.fake().spiValue[2] = 1;
+        sys.fake().spi.clear();
+        for (const char* c = row.steps; *c; ++c) {
+            if (*c == 'i')
+                tovinit(&info, 7, 0, 0);
+            else if (*c == 'b')
+                tovbye(0, 0, 0, 0);
+            else if (*c == 'f') {
+                FaultPlan failFirstRead;
+                failFirstRead.target = 1;
+                g_faultPlan = &failFirstRead;
+                EXPECT_EQ(tovsysmode(1, 0, 0, 0), 0);
+                g_faultPlan = nullptr;
+            } else
+                EXPECT_EQ(tovsysmode(*c - '0', 0, 0, 0), 0);
+        }
+        size_t writes = 0;
+        for (const auto& c : sys.fake().spi)
+            writes += c.action == 17 || c.action == 86 || c.action == 85;
+        EXPECT_EQ(writes, row.writes) << row.steps;
+        const BOOL expected[3] = {!row.off, 0, !row.off};
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(sys.fake().spiValue[i], expected[i]) << row.steps << " setting " << i;
+    }
 }
 
 TEST_F(SysMode, OtherModesCallNothing)
