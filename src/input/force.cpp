@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "input.h"
+#include "plugin/records.h"
 #include "plugin/frame.h"
 #include "plugin/messages.h"
 
@@ -11,7 +12,7 @@ extern "C" int TOLVO_CALL tovjoyforce(TolvoVar* var, int32_t joystick, int32_t, 
     if (status != 0)
         return status;
     // One byte, the first of the storage; nothing else of the variable.
-    if (var->word_count <= 0 || !var->data)
+    if (!hasStorage(var))
         return -1;
     *static_cast<unsigned char*>(var->data) = g_bForceFeedback[joystick] == 1 ? 1 : 0;
     return 0;
