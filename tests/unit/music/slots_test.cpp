@@ -58,25 +58,31 @@ TEST_F(MusicSlots, AMidiFileIsLoadedByNameAndMarkedAsMidi)
     EXPECT_TRUE(dm.loader->getObjects.empty());
 }
 
-TEST_F(MusicSlots, OnlyALowerCaseMidExtensionOfTheLastComponentMarks)
+// Extensions are compared as Windows compares file names: in any case.
+TEST_F(MusicSlots, AMidExtensionOfTheLastComponentMarksWhateverItsCase)
 {
-    const char* names[] = {"a.MID", "a.Mid", "a.wav", "a.sgt", "noext", "dir.mid\\file", "a.mid.bak", "a.midi"};
-    for (const char* name : names) {
-        existing = {name};
-        EXPECT_EQ(tovmusicload(0, name, 0, 0), 0) << name;
-        EXPECT_TRUE(segmentIn(0)->setParams.empty()) << name;
+    const struct {
+        const char* name;
+        bool marked;
+    } rows[] = {{"a.mid", true},   {"a.MID", true},          {"a.Mid", true},      {"a.wav", false}, {"a.sgt", false},
+                {"noext", false},  {"dir.mid\\file", false}, {"a.mid.bak", false}, {"a.midi", false}};
+    for (const auto& row : rows) {
+        existing = {row.name};
+        EXPECT_EQ(tovmusicload(0, row.name, 0, 0), 0) << row.name;
+        EXPECT_EQ(segmentIn(0)->setParams.size(), row.marked ? 1u : 0u) << row.name;
     }
-    EXPECT_EQ(dm.loader->loadFiles.size(), std::size(names));
+    EXPECT_EQ(dm.loader->loadFiles.size(), std::size(rows));
 }
 
-TEST_F(MusicSlots, AnUpperCaseOggGoesToTheLoaderAsAFile)
+TEST_F(MusicSlots, AnOggExtensionIsDecodedWhateverItsCase)
 {
-    existing = {"song.OGG", "song.Ogg"};
-    dm.loader->loadObjectFromFileResult = DMUS_E_UNSUPPORTED_STREAM;
-    EXPECT_EQ(tovmusicload(0, "song.OGG", 0, 0), -1);
-    EXPECT_EQ(tovmusicload(0, "song.Ogg", 0, 0), -1);
-    EXPECT_EQ(dm.loader->loadFiles.size(), 2u);
-    EXPECT_EQ(boxTexts(), std::vector<std::string>(2, kTextMusicLoadSegment));
+    for (const char* name : {"intact.OGG", "intact.Ogg"}) {
+        existing = {oggFixture(name)};
+        EXPECT_EQ(tovmusicload(0, oggFixture(name).c_str(), 0, 0), 0) << name;
+    }
+    EXPECT_TRUE(dm.loader->loadFiles.empty());
+    EXPECT_EQ(dm.loader->getObjects.size(), 2u);
+    EXPECT_TRUE(sys.fake().boxes.empty());
 }
 
 TEST_F(MusicSlots, ALoaderRefusalShowsItsBoxAndEmptiesTheSlot)
@@ -125,18 +131,27 @@ TEST_F(MusicSlots, ANameTooLongForTwoHundredSixtyWideCharactersIsRefused)
     EXPECT_EQ(dm.loader->loadFiles.back().path.size(), 259u);
 }
 
-TEST_F(MusicSlots, LoadingAgainReplacesTheSegmentWhileTheFirstPlaysOn)
+// Loading over music that repeats without end stops it; music with a count
+// plays on, and tovmusicstop of the slot still reaches it.
+TEST_F(MusicSlots, LoadingAgainStopsEndlessMusicAndTheSlotStillStopsTheRest)
 {
     existing = {"a.mid", "b.mid"};
-    ASSERT_EQ(tovmusicload(3, "a.mid", 0, 0), 0);
-    FakeSegment* first = segmentIn(3);
-    ASSERT_EQ(tovmusicplay(3, -1, 0, 0), 0);
-    ASSERT_EQ(tovmusicload(3, "b.mid", 0, 0), 0);
-    EXPECT_NE(segmentIn(3), first);
-    EXPECT_EQ(first->moduleRefs(), 1u); // the performance's: it still plays
-    EXPECT_TRUE(dm.performance->stops.empty());
-    ASSERT_EQ(tovmusicstop(-1, 0, 0, 0), 0);
-    EXPECT_EQ(first->moduleRefs(), 0u);
+    const struct {
+        int32_t repeats;
+        ULONG refsAfterLoad; // the retired list's and the performance's while it plays on
+    } rows[] = {{-1, 0}, {INT32_MIN, 0}, {2, 2}, {0, 2}};
+    for (const auto& row : rows) {
+        ASSERT_EQ(tovmusicload(3, "a.mid", 0, 0), 0);
+        FakeSegment* first = segmentIn(3);
+        ASSERT_EQ(tovmusicplay(3, row.repeats, 0, 0), 0);
+        dm.performance->stops.clear();
+        ASSERT_EQ(tovmusicload(3, "b.mid", 0, 0), 0);
+        EXPECT_NE(segmentIn(3), first);
+        EXPECT_EQ(first->moduleRefs(), row.refsAfterLoad) << row.repeats;
+        EXPECT_EQ(dm.performance->stops.size(), row.repeats < 0 ? 1u : 0u) << row.repeats;
+        ASSERT_EQ(tovmusicstop(3, 0, 0, 0), 0);
+        EXPECT_EQ(first->moduleRefs(), 0u) << row.repeats;
+    }
 }
 
 // --- tovmusicload2 ----------------------------------------------------------
@@ -200,6 +215,16 @@ TEST_F(MusicSlots, AMidiVariableIsMarkedAsMidi)
     EXPECT_EQ(segmentIn(0)->setParams[0].param, nullptr);
     EXPECT_EQ(dm.loader->getObjects[0].firstBytes.size(), 16u);
     EXPECT_EQ(std::memcmp(dm.loader->getObjects[0].firstBytes.data(), "MThd", 4), 0);
+
+    // A header of 0 ticks per quarter note is damage: refused before the
+    // loader sees it, and the slot keeps its music.
+    std::vector<unsigned char> noDivision = midiFile();
+    noDivision[13] = 0;
+    HostVar damaged(noDivision);
+    EXPECT_EQ(tovmusicload2(&damaged.rec, 0, 0, 0), -1);
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{kTextMusicLoad2Load});
+    EXPECT_EQ(dm.loader->getObjects.size(), 1u);
+    EXPECT_NE(g_lpSegment[0], nullptr);
 
     // "MTh" alone, or "mthd", is not MIDI.
     for (const char* head : {"MThx", "mthd"}) {
