@@ -1,6 +1,7 @@
 // The pack reader's module state and its internal operations: opening a
 // pack, looking up an entry, reading its data.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "format.h"
@@ -17,10 +18,13 @@ uint32_t g_dwEntrySize;
 
 namespace {
 
-// Directory records read per fread, 128 KiB: a 10,000-entry directory takes
-// three reads instead of ten thousand 32-byte ones, and the buffer lives on
-// the stack only while a lookup runs.
-constexpr size_t kScanRecords = 4096;
+// Directory records read per fread: up to 480 KiB into a block of the heap
+// (below the size from which the platforms' heaps map every block afresh),
+// so that a 10,000-entry directory takes one read and one pass over bytes
+// still in the cache; 16 KiB on the stack when there is no block to be had.
+// Either lives only while a lookup runs.
+constexpr size_t kScanRecords = 15360;
+constexpr size_t kStackScanRecords = 512;
 
 // A record's name equals the key (keyLength bytes and its zero) as strcmp
 // sees it, but never past the record's 32 bytes.
@@ -194,13 +198,20 @@ FILE* openEntry(const char* name)
     if (g_nPackBase > 0)
         std::fseek(f, g_nPackBase, SEEK_SET);
 
-    unsigned char buffer[kDpmxHeaderSize + kScanRecords * kDpmxRecordSize];
-    unsigned char* const chunk = buffer + kDpmxHeaderSize;
+    const size_t most = g_nEntryCount <= 0                                    ? 0
+                        : static_cast<uint32_t>(g_nEntryCount) < kScanRecords ? static_cast<size_t>(g_nEntryCount)
+                                                                              : kScanRecords;
+    unsigned char small[kDpmxHeaderSize + kStackScanRecords * kDpmxRecordSize];
+    unsigned char* const block =
+        most > kStackScanRecords ? static_cast<unsigned char*>(std::malloc(kDpmxHeaderSize + most * kDpmxRecordSize))
+                                 : nullptr;
+    const size_t perRead = block ? most : kStackScanRecords;
+    unsigned char* const chunk = (block ? block : small) + kDpmxHeaderSize;
     size_t skip = kDpmxHeaderSize;
     bool found = false;
     int32_t left = g_nEntryCount; // signed: a count from 2^31 on means no records
     while (left > 0 && !found) {
-        const size_t records = static_cast<uint32_t>(left) < kScanRecords ? static_cast<size_t>(left) : kScanRecords;
+        const size_t records = static_cast<uint32_t>(left) < perRead ? static_cast<size_t>(left) : perRead;
         const size_t want = records * kDpmxRecordSize;
         const size_t read = std::fread(chunk - skip, 1, skip + want, f);
         if (read <= skip)
@@ -232,6 +243,7 @@ FILE* openEntry(const char* name)
             break;
         }
     }
+    std::free(block);
     if (!found) {
         std::fclose(f);
         return nullptr;
