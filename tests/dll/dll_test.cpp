@@ -255,12 +255,10 @@ TEST_F(Commands, NullResultPointersAndRecordsAnswerTheirFailure)
 {
     int delta;
     ASSERT_EQ(call("tovinit", &delta), 0);
-    const unsigned records[] = {static_cast<unsigned>(reinterpret_cast<uintptr_t>(&result)),
-                                static_cast<unsigned>(reinterpret_cast<uintptr_t>(&var))};
     for (const char* name : kCommands) {
         unsigned a[4];
         argsFor(name, a);
-        if (a[0] != records[0] && a[0] != records[1])
+        if (a[0] != unsigned(uintptr_t(&result)) && a[0] != unsigned(uintptr_t(&var)))
             continue;
         a[0] = 0;
         EXPECT_EQ(callWithStackProbe(command(name), a, &delta), expectedIdle(name) == 0 ? 0 : -1) << name;

@@ -185,30 +185,6 @@ TEST_F(Lifecycle, ByeReleasesInOrderAndFreesBothBuffers)
     EXPECT_EQ(g_pWaveImage, nullptr);
 }
 
-// COM ends as often as tovinit started it (S_FALSE included), never more:
-// a host that initialised its thread itself keeps its initialisation.
-// Steps: i tovinit, s tovinit answered S_FALSE, f tovinit whose COM fails,
-// b tovbye.
-TEST_F(Lifecycle, ByeEndsComAsOftenAsInitStartedIt)
-{
-    const struct {
-        const char* steps;
-        int uninits;
-    } rows[] = {{"b", 0}, {"bb", 0}, {"fb", 0}, {"ib", 1}, {"sb", 1}, {"iib", 2}, {"ibb", 1}, {"ibib", 2}, {"ifb", 1}};
-    for (const auto& row : rows) {
-        sys.fake().calls.clear();
-        for (const char* c = row.steps; *c; ++c) {
-            sys.fake().coInitializeResult = *c == 's' ? S_FALSE : *c == 'f' ? E_FAIL : S_OK;
-            if (*c == 'b')
-                EXPECT_EQ(tovbye(0, 0, 0, 0), 0);
-            else
-                EXPECT_EQ(tovinit(&info, 7, 0, 0), *c == 'f' ? -1 : 0);
-        }
-        EXPECT_EQ(sys.fake().count("CoUninitialize"), row.uninits) << row.steps;
-        tovbye(0, 0, 0, 0);
-    }
-}
-
 class SysMode : public Lifecycle {};
 
 TEST_F(SysMode, RestoreSetsTheSavedValuesInOrder)
@@ -250,49 +226,53 @@ TEST_F(SysMode, SuppressSwitchesAllThreeOff)
     }
 }
 
-// The settings live in the user's profile: whatever a game does, only the
-// user's own values are written back, and tovbye gives them back. The user
-// has the screen saver and low power on, power-off off. Steps: i tovinit,
-// 1 and 0 tovsysmode, b tovbye, f tovsysmode 1 whose read of the settings
-// fails (nothing of the user's is saved, so nothing is written back).
-TEST_F(SysMode, TheUsersSettingsComeBackWhateverTheOrder)
+// Whatever order a game calls in, COM ends as often as tovinit started it
+// (S_FALSE included; a host's own initialisation stays), and only the
+// user's own settings are written back, by tovbye too. The user has the
+// screen saver and low power on, power-off off. Steps: i tovinit, s one
+// answered S_FALSE, f one whose COM fails, b tovbye, 0 and 1 tovsysmode, r
+// tovsysmode 1 whose reading of the settings fails.
+TEST_F(SysMode, ComAndTheUsersSettingsSurviveAnyOrder)
 {
     const struct {
         const char* steps;
-        bool off; // the machine is left with all three off
+        int uninits;
         size_t writes;
+        bool off; // all three are left off
     } rows[] = {
-        {"0", false, 0},     {"i0", false, 3},   {"i1", true, 3},    {"i10", false, 6}, {"i1b", false, 6},
-        {"i10b", false, 6},  {"ib", false, 0},   {"i1i0", false, 6}, {"i1ib", false, 6}, {"1", true, 3},
-        {"10", false, 6},    {"1b", false, 6},   {"f0", true, 3},    {"i1bb", false, 6},
+        {"b", 0, 0, false},   {"fb", 0, 0, false},  {"ib", 1, 0, false},   {"sb", 1, 0, false},
+        {"iib", 2, 0, false}, {"ibb", 1, 0, false}, {"ifb", 1, 0, false},  {"0", 0, 0, false},
+        {"i0", 0, 3, false},  {"i1", 0, 3, true},   {"i10", 0, 6, false},  {"i1b", 1, 6, false},
+        {"i10b", 1, 6, false}, {"i1i0", 0, 6, false}, {"i1ib", 2, 6, false}, {"1", 0, 3, true},
+        {"10", 0, 6, false},  {"1b", 0, 6, false},  {"r0", 0, 3, true},
     };
     for (const auto& row : rows) {
-        g_bSettingsSaved = g_bSettingsSuppressed = 0;
-        sys.fake().spiValue[0] = 1;
+        g_bSettingsSaved = g_bSettingsSuppressed = g_nComInitCount = 0;
+        sys.fake().spiValue[0] = sys.fake().spiValue[2] = 1;
         sys.fake().spiValue[1] = 0;
-        sys.fake().spiValue[2] = 1;
+        sys.fake().calls.clear();
         sys.fake().spi.clear();
+        FaultPlan failFirstCall;
+        failFirstCall.target = 1;
         for (const char* c = row.steps; *c; ++c) {
-            if (*c == 'i')
+            sys.fake().coInitializeResult = *c == 's' ? S_FALSE : *c == 'f' ? E_FAIL : S_OK;
+            g_faultPlan = *c == 'r' ? &failFirstCall : nullptr;
+            if (*c == 'b')
+                EXPECT_EQ(tovbye(0, 0, 0, 0), 0);
+            else if (*c == '0' || *c == '1' || *c == 'r')
+                EXPECT_EQ(tovsysmode(*c == '0' ? 0 : 1, 0, 0, 0), 0);
+            else
                 tovinit(&info, 7, 0, 0);
-            else if (*c == 'b')
-                tovbye(0, 0, 0, 0);
-            else if (*c == 'f') {
-                FaultPlan failFirstRead;
-                failFirstRead.target = 1;
-                g_faultPlan = &failFirstRead;
-                EXPECT_EQ(tovsysmode(1, 0, 0, 0), 0);
-                g_faultPlan = nullptr;
-            } else
-                EXPECT_EQ(tovsysmode(*c - '0', 0, 0, 0), 0);
         }
+        g_faultPlan = nullptr;
         size_t writes = 0;
         for (const auto& c : sys.fake().spi)
             writes += c.action == 17 || c.action == 86 || c.action == 85;
+        EXPECT_EQ(sys.fake().count("CoUninitialize"), row.uninits) << row.steps;
         EXPECT_EQ(writes, row.writes) << row.steps;
-        const BOOL expected[3] = {!row.off, 0, !row.off};
-        for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(sys.fake().spiValue[i], expected[i]) << row.steps << " setting " << i;
+        EXPECT_EQ(sys.fake().spiValue[0], !row.off) << row.steps;
+        EXPECT_EQ(sys.fake().spiValue[1], 0) << row.steps;
+        EXPECT_EQ(sys.fake().spiValue[2], !row.off) << row.steps;
     }
 }
 
