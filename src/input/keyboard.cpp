@@ -43,6 +43,7 @@ bool readKeys(int32_t* result, int32_t mode, BYTE (&keys)[256], int& status)
 
 extern "C" int TOLVO_CALL tovmousestate(int32_t* result, int32_t, int32_t, int32_t)
 {
+    stopDueMotors();
     if (!g_lpDIMouse)
         return -1;
     DIMOUSESTATE2 state;
@@ -61,6 +62,7 @@ extern "C" int TOLVO_CALL tovmousestate(int32_t* result, int32_t, int32_t, int32
 
 extern "C" int TOLVO_CALL tovkeystate(int32_t* result, int32_t mode, int32_t, int32_t)
 {
+    stopDueMotors();
     BYTE keys[256];
     int status;
     if (!readKeys(result, mode, keys, status))
@@ -75,6 +77,7 @@ extern "C" int TOLVO_CALL tovkeystate(int32_t* result, int32_t mode, int32_t, in
 
 extern "C" int TOLVO_CALL tovkeytrigger(int32_t* result, int32_t mode, int32_t, int32_t)
 {
+    stopDueMotors();
     BYTE keys[256];
     int status;
     if (!readKeys(result, mode, keys, status))

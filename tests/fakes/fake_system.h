@@ -11,6 +11,7 @@
 #include <objbase.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,43 @@ struct FakeSystem {
     std::function<BOOL(LPCSTR, DWORD, DWORD, LPVOID)> getFileVersionInfoA;
     std::function<BOOL(LPCVOID, LPCSTR, LPVOID*, PUINT)> verQueryValueA;
     std::function<BOOL(HWND, LPRECT)> getClientRect;
+
+    // Raw input devices as GetRawInputDeviceList lists them (the handle of
+    // entry k is k + 1), with the interface names GetRawInputDeviceInfoA
+    // gives.
+    struct RawDevice {
+        DWORD type; // RIM_TYPEHID, ...
+        std::string name;
+    };
+    std::vector<RawDevice> rawDevices;
+
+    // The libraries LoadLibraryA finds, by file name ("xinput1_3.dll"); each
+    // is a fake XInput. None by default: XInput is absent.
+    std::set<std::string> libraries;
+    std::vector<std::string> loadedPaths; // every LoadLibraryA, as asked
+    int openLibraries = 0;                // loaded and not yet freed
+    bool xinputConnected[4] = {};         // XInputGetCapabilities succeeds
+    DWORD xinputSetStateResult = ERROR_SUCCESS;
+    struct Vibration {
+        DWORD user;
+        WORD left, right;
+        DWORD clock; // `clock` when it was set
+    };
+    std::vector<Vibration> vibrations; // every XInputSetState that succeeded
+
+    // Live thread timers. fireTimers() calls each one's callback as the
+    // host's message loop would once its time has come.
+    struct Timer {
+        UINT_PTR id;
+        UINT ms;
+        TIMERPROC proc;
+    };
+    std::vector<Timer> timers;
+    void fireTimers();
+
+    // Empty when no library is left loaded, no timer is left and no pad's
+    // motors were left running; otherwise what is left.
+    std::string xinputProblems() const;
 
     // Recorded calls, in order, by entry name ("CoInitialize",
     // "CoCreateInstance", "MessageBoxA", "SystemParametersInfoA", ...).
