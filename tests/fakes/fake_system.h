@@ -108,6 +108,7 @@ public:
     FakeSystemScope(const FakeSystemScope&) = delete;
     FakeSystemScope& operator=(const FakeSystemScope&) = delete;
     FakeSystem& fake() { return fake_; }
+    const FakeSystem& fake() const { return fake_; }
 
 private:
     FakeSystem fake_;
