@@ -4,6 +4,10 @@
 #include <cstdio>
 #include <functional>
 
+#include <tlhelp32.h>
+#include <xinput.h>
+
+#include "../tools/common/platform_name.h"
 #include "unit/case_trace.h"
 
 namespace {
@@ -324,6 +328,58 @@ TEST_F(Rumble, AFailedJolt)
     fake.fireTimers();
     EXPECT_EQ(motors(), (std::vector<Vibration>{{0, 0xFFFF}, {0, 0}}));
     EXPECT_TRUE(fake.timers.empty());
+}
+
+int threadsOfThisProcess()
+{
+    int n = 0;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 te{};
+    te.dwSize = sizeof te;
+    for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te))
+        n += te.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snap);
+    return n;
+}
+
+// This platform's own raw input devices and XInput, with no pad attached
+// (so it is on the test machines): an Xbox pad that DirectInput reported
+// finds no XInput device among the raw input devices, so nothing rumbles,
+// XInput is not loaded and no thread is started. XInput itself loads from
+// the system folder and sees no pad. (Wine's XInput starts threads of its
+// own when first called: Wine 8 leaves its device-notification thread after
+// the unload, Wine 10 keeps the library loaded with three threads. That is
+// why XInput is loaded only when an Xbox pad is attached.)
+TEST_F(Rumble, ThisPlatformWithNoPad)
+{
+    g_sys.GetRawInputDeviceList = kRealSysCalls.GetRawInputDeviceList;
+    g_sys.GetRawInputDeviceInfoA = kRealSysCalls.GetRawInputDeviceInfoA;
+    g_sys.LoadLibraryA = kRealSysCalls.LoadLibraryA;
+    g_sys.GetProcAddress = kRealSysCalls.GetProcAddress;
+    g_sys.FreeLibrary = kRealSysCalls.FreeLibrary;
+    pad(di);
+    const int threads = threadsOfThisProcess();
+    start();
+    EXPECT_EQ(force(0), 0);
+    EXPECT_EQ(tovjoyshock(0, 0, 0, 0), -1);
+    EXPECT_EQ(g_hXInput, nullptr);
+    releaseDInput();
+    EXPECT_EQ(threadsOfThisProcess(), threads);
+
+    ASSERT_TRUE(loadXInput());
+    char file[MAX_PATH] = "";
+    GetModuleFileNameA(g_hXInput, file, MAX_PATH);
+    if (platformName() != "windows") {
+        EXPECT_STRCASEEQ(std::strrchr(file, '\\'), "\\xinput1_4.dll");
+    }
+    auto caps = reinterpret_cast<DWORD(WINAPI*)(DWORD, DWORD, XINPUT_CAPABILITIES*)>(
+        reinterpret_cast<void*>(GetProcAddress(g_hXInput, "XInputGetCapabilities")));
+    for (DWORD user = 0; user < 4; ++user) {
+        XINPUT_CAPABILITIES c{};
+        EXPECT_EQ(caps(user, 0, &c), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED)) << user;
+    }
+    releaseXInput();
+    EXPECT_EQ(g_hXInput, nullptr);
 }
 
 TEST(PadIds, XInputDeviceNames)
