@@ -15,7 +15,8 @@
 //            NAME (an integer reference, as in print: its value)
 //   print NAME [int|str|hex]    NAME may be result, NAME.type/.kind/.words,
 //                               NAME[K] (the K-th 32-bit word of the storage)
-//   expect NAME VALUE           VALUE: integer, "text", or hex:0102ff (leading bytes)
+//   expect NAME VALUE           VALUE: integer, an integer reference, "text", or
+//                               hex:0102ff (leading bytes)
 //   check NAME VALUE ["what"]   as expect, and prints the answer beside the
 //                               expected one either way
 //   summary                     prints how many checks held and which failed
@@ -48,6 +49,7 @@
 // or the DLL could not be loaded.
 #include <windows.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdint>
@@ -318,6 +320,18 @@ std::string hexOf(const void* data, size_t n)
     return s;
 }
 
+// A number, or the value of an integer reference (a word that begins with a
+// letter or an underscore).
+int32_t valueOf(const std::string& w, int lineNo)
+{
+    int32_t v = 0;
+    if (!w.empty() && (std::isalpha(static_cast<unsigned char>(w[0])) || w[0] == '_'))
+        integerOf(w, lineNo, v);
+    else
+        v = parseInt(w, lineNo);
+    return v;
+}
+
 Command resolve(const std::string& name, int lineNo)
 {
     const std::string decorated = "_" + name + "@16";
@@ -343,12 +357,7 @@ uint32_t argument(const std::string& w, int lineNo)
     }
     if (w[0] == '@')
         return reinterpret_cast<uint32_t>(&lookup(w.substr(1), lineNo).rec);
-    if ((w[0] >= 'a' && w[0] <= 'z') || (w[0] >= 'A' && w[0] <= 'Z') || w[0] == '_') {
-        int32_t v = 0;
-        integerOf(w, lineNo, v);
-        return static_cast<uint32_t>(v);
-    }
-    return static_cast<uint32_t>(parseInt(w, lineNo));
+    return static_cast<uint32_t>(valueOf(w, lineNo));
 }
 
 int g_failures = 0;
@@ -367,12 +376,12 @@ int32_t* integerTarget(const std::string& name, int lineNo)
     return static_cast<int32_t*>(v.rec.data);
 }
 
-// NAME (an integer reference) equals VALUE (a number).
+// NAME (an integer reference) equals VALUE (a number or a reference).
 bool holds(const std::vector<std::string>& w, size_t at, int lineNo)
 {
     int32_t v = 0;
     integerOf(w[at], lineNo, v);
-    return v == parseInt(w[at + 1], lineNo);
+    return v == valueOf(w[at + 1], lineNo);
 }
 
 // REF holds VALUE: a number (REF read as an integer), "text" (the
@@ -398,7 +407,7 @@ bool compare(const std::string& ref, const std::string& value, int lineNo, std::
     }
     int32_t v = 0;
     integerOf(ref, lineNo, v);
-    const int32_t e = parseInt(value, lineNo);
+    const int32_t e = valueOf(value, lineNo);
     got = std::to_string(v);
     want = std::to_string(e);
     return v == e;
