@@ -168,54 +168,36 @@ static BOOL WINAPI fakeGetClientRect(HWND hwnd, LPRECT rect)
     return s_fake->getClientRect ? s_fake->getClientRect(hwnd, rect) : ::GetClientRect(hwnd, rect);
 }
 
-static UINT WINAPI fakeGetRawInputDeviceList(PRAWINPUTDEVICELIST list, PUINT count, UINT size)
+static UINT WINAPI fakeGetRawInputDeviceList(PRAWINPUTDEVICELIST list, PUINT count, UINT)
 {
     s_fake->calls.push_back("GetRawInputDeviceList");
     const UINT n = static_cast<UINT>(s_fake->rawDevices.size());
+    // Too small also when a device was plugged in since the count.
     const unsigned kind = faultAt("seam", "GetRawInputDeviceList", list ? kFaultError | kFaultTooSmall : kFaultError);
-    if (kind == kFaultError || size != sizeof(RAWINPUTDEVICELIST))
-        return static_cast<UINT>(-1);
-    // A device plugged in since the count was taken.
-    if (kind == kFaultTooSmall || (list && *count < n)) {
-        *count = kind == kFaultTooSmall ? *count + 1 : n;
-        return static_cast<UINT>(-1);
-    }
-    if (!list) {
-        *count = n;
-        return 0;
+    if (kind == kFaultError || !list || *count < n || kind == kFaultTooSmall) {
+        const bool query = !list && !kind;
+        *count = n + (kind == kFaultTooSmall);
+        return query ? 0 : static_cast<UINT>(-1);
     }
     for (UINT k = 0; k < n; ++k)
         list[k] = {reinterpret_cast<HANDLE>(static_cast<uintptr_t>(k + 1)), s_fake->rawDevices[k].type};
     return n;
 }
 
-static UINT WINAPI fakeGetRawInputDeviceInfoA(HANDLE device, UINT command, LPVOID data, PUINT size)
+static UINT WINAPI fakeGetRawInputDeviceInfoA(HANDLE device, UINT, LPVOID data, PUINT size)
 {
     s_fake->calls.push_back("GetRawInputDeviceInfoA");
-    const size_t k = reinterpret_cast<uintptr_t>(device) - 1;
-    const unsigned kind = faultAt("seam", "GetRawInputDeviceInfoA", kFaultError | kFaultTooSmall);
-    if (kind == kFaultError || command != RIDI_DEVICENAME || k >= s_fake->rawDevices.size())
+    const std::string& name = s_fake->rawDevices.at(reinterpret_cast<uintptr_t>(device) - 1).name;
+    const UINT need = static_cast<UINT>(name.size() + 1); // characters, the terminator too
+    if (faultAt("seam", "GetRawInputDeviceInfoA", kFaultError) || *size < need)
         return static_cast<UINT>(-1);
-    const std::string& name = s_fake->rawDevices[k].name;
-    // The size is in characters, the terminator included.
-    const UINT need = static_cast<UINT>(name.size() + 1);
-    if (kind == kFaultTooSmall || *size < need) {
-        *size = kind == kFaultTooSmall ? *size + 1 : need;
-        return static_cast<UINT>(-1);
-    }
     std::memcpy(data, name.c_str(), need);
     return need;
 }
 
-// The fake XInput: one module handle per library name.
-static const char* const kXInputNames[] = {"xinput1_4.dll", "xinput1_3.dll", "xinput9_1_0.dll"};
-static const uintptr_t kFakeModuleBase = 0x7e570000;
-
 static DWORD WINAPI fakeXInputSetState(DWORD user, XINPUT_VIBRATION* v)
 {
     s_fake->calls.push_back("XInputSetState");
-    if (user >= 4)
-        return ERROR_BAD_ARGUMENTS;
     // A pad that fails is taken as unplugged: its motors stopped with it.
     if (faultAt("XInput", "XInputSetState", kFaultError))
         s_fake->xinputConnected[user] = false;
@@ -223,31 +205,32 @@ static DWORD WINAPI fakeXInputSetState(DWORD user, XINPUT_VIBRATION* v)
         return ERROR_DEVICE_NOT_CONNECTED;
     if (s_fake->xinputSetStateResult != ERROR_SUCCESS)
         return s_fake->xinputSetStateResult;
-    s_fake->vibrations.push_back({user, v->wLeftMotorSpeed, v->wRightMotorSpeed, s_fake->clock});
+    const WORD l = v->wLeftMotorSpeed, r = v->wRightMotorSpeed;
+    const std::string what = l == 0xFFFF && r == 0xFFFF ? "on" : !l && !r ? "off" : std::to_string(l) + " " + std::to_string(r);
+    s_fake->motors.push_back(std::to_string(user) + " " + what);
     return ERROR_SUCCESS;
 }
 
 static DWORD WINAPI fakeXInputGetCapabilities(DWORD user, DWORD, XINPUT_CAPABILITIES* caps)
 {
     s_fake->calls.push_back("XInputGetCapabilities");
-    if (faultAt("XInput", "XInputGetCapabilities", kFaultError) || user >= 4 || !s_fake->xinputConnected[user])
+    if (faultAt("XInput", "XInputGetCapabilities", kFaultError) || !s_fake->xinputConnected[user])
         return ERROR_DEVICE_NOT_CONNECTED;
-    std::memset(caps, 0, sizeof *caps);
-    caps->Type = XINPUT_DEVTYPE_GAMEPAD;
+    *caps = {};
     return ERROR_SUCCESS;
 }
+
+// A fake XInput library's handle: its position in this list, past the base.
+static const char* const kXInputNames[] = {"xinput1_4.dll", "xinput1_3.dll", "xinput9_1_0.dll"};
+static const uintptr_t kFakeModuleBase = 0x7e570000;
 
 static HMODULE WINAPI fakeLoadLibraryA(LPCSTR path)
 {
     s_fake->calls.push_back("LoadLibraryA");
     s_fake->loadedPaths.push_back(path);
-    if (faultAt("seam", "LoadLibraryA", kFaultError))
-        return nullptr;
-    std::string file = path;
-    file = file.substr(file.find_last_of("\\/") + 1);
-    std::transform(file.begin(), file.end(), file.begin(), [](unsigned char c) { return std::tolower(c); });
+    const std::string file = s_fake->loadedPaths.back().substr(s_fake->loadedPaths.back().find_last_of('\\') + 1);
     for (size_t k = 0; k < std::size(kXInputNames); ++k) {
-        if (file == kXInputNames[k] && s_fake->libraries.count(file)) {
+        if (file == kXInputNames[k] && s_fake->libraries.count(file) && !faultAt("seam", "LoadLibraryA", kFaultError)) {
             ++s_fake->openLibraries;
             return reinterpret_cast<HMODULE>(kFakeModuleBase + k);
         }
@@ -255,19 +238,15 @@ static HMODULE WINAPI fakeLoadLibraryA(LPCSTR path)
     return nullptr;
 }
 
-static FARPROC WINAPI fakeGetProcAddress(HMODULE module, LPCSTR name)
+static FARPROC WINAPI fakeGetProcAddress(HMODULE, LPCSTR name)
 {
     s_fake->calls.push_back("GetProcAddress");
-    const uintptr_t k = reinterpret_cast<uintptr_t>(module) - kFakeModuleBase;
-    if (k >= std::size(kXInputNames))
-        return ::GetProcAddress(module, name);
-    if (faultAt("seam", "GetProcAddress", kFaultError))
-        return nullptr;
+    void* f = nullptr;
     if (!std::strcmp(name, "XInputSetState"))
-        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(fakeXInputSetState));
+        f = reinterpret_cast<void*>(fakeXInputSetState);
     if (!std::strcmp(name, "XInputGetCapabilities"))
-        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(fakeXInputGetCapabilities));
-    return nullptr;
+        f = reinterpret_cast<void*>(fakeXInputGetCapabilities);
+    return faultAt("seam", "GetProcAddress", kFaultError) ? nullptr : reinterpret_cast<FARPROC>(f);
 }
 
 static BOOL WINAPI fakeFreeLibrary(HMODULE)
@@ -282,34 +261,30 @@ static UINT_PTR WINAPI fakeSetTimer(HWND, UINT_PTR id, UINT ms, TIMERPROC proc)
     s_fake->calls.push_back("SetTimer");
     if (faultAt("seam", "SetTimer", kFaultError))
         return 0;
-    for (FakeSystem::Timer& t : s_fake->timers) {
-        if (t.id == id) {
-            t.ms = ms;
-            t.proc = proc;
-            return id;
-        }
-    }
-    // A thread timer gets a new id when the one given is no live timer's.
-    static UINT_PTR s_nextId = 0x100;
-    s_fake->timers.push_back({++s_nextId, ms, proc});
-    return s_nextId;
+    // The same timer when the id is a live one's, else a new one.
+    static UINT_PTR s_lastId = 0x100;
+    auto& timers = s_fake->timers;
+    auto it = std::find_if(timers.begin(), timers.end(), [id](const FakeSystem::Timer& t) { return t.id == id; });
+    if (it == timers.end())
+        it = timers.insert(timers.end(), {++s_lastId, 0, nullptr});
+    it->ms = ms;
+    it->proc = proc;
+    return it->id;
 }
 
 static BOOL WINAPI fakeKillTimer(HWND, UINT_PTR id)
 {
     s_fake->calls.push_back("KillTimer");
     auto& timers = s_fake->timers;
-    const auto it = std::find_if(timers.begin(), timers.end(), [id](const FakeSystem::Timer& t) { return t.id == id; });
-    if (it == timers.end())
-        return FALSE;
-    timers.erase(it);
-    return TRUE;
+    const size_t before = timers.size();
+    timers.erase(std::remove_if(timers.begin(), timers.end(), [id](const FakeSystem::Timer& t) { return t.id == id; }),
+                 timers.end());
+    return timers.size() < before;
 }
 
 void FakeSystem::fireTimers()
 {
-    const std::vector<Timer> live = timers;
-    for (const Timer& t : live)
+    for (const Timer& t : std::vector<Timer>(timers))
         t.proc(nullptr, WM_TIMER, t.id, clock);
 }
 
@@ -320,12 +295,12 @@ std::string FakeSystem::xinputProblems() const
         out += std::to_string(openLibraries) + " library(ies) left loaded\n";
     if (!timers.empty())
         out += std::to_string(timers.size()) + " timer(s) left\n";
-    for (DWORD user = 0; user < 4; ++user) {
-        const Vibration* last = nullptr;
-        for (const Vibration& v : vibrations)
-            if (v.user == user)
-                last = &v;
-        if (last && (last->left || last->right) && xinputConnected[user])
+    for (int user = 0; user < 4; ++user) {
+        std::string last = "off";
+        for (const std::string& m : motors)
+            if (m.rfind(std::to_string(user) + " ", 0) == 0)
+                last = m.substr(2);
+        if (last != "off" && xinputConnected[user])
             out += "the motors of XInput user " + std::to_string(user) + " left running\n";
     }
     return out;

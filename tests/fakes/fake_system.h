@@ -40,30 +40,24 @@ struct FakeSystem {
     std::function<BOOL(HWND, LPRECT)> getClientRect;
 
     // Raw input devices as GetRawInputDeviceList lists them (the handle of
-    // entry k is k + 1), with the interface names GetRawInputDeviceInfoA
-    // gives.
+    // entry k is k + 1), with their interface names.
     struct RawDevice {
         DWORD type; // RIM_TYPEHID, ...
         std::string name;
     };
     std::vector<RawDevice> rawDevices;
 
-    // The libraries LoadLibraryA finds, by file name ("xinput1_3.dll"); each
-    // is a fake XInput. None by default: XInput is absent.
+    // The libraries LoadLibraryA finds, by file name ("xinput1_3.dll"), each a
+    // fake XInput; none by default (XInput is absent).
     std::set<std::string> libraries;
-    std::vector<std::string> loadedPaths; // every LoadLibraryA, as asked
+    std::vector<std::string> loadedPaths; // what LoadLibraryA was asked for
     int openLibraries = 0;                // loaded and not yet freed
-    bool xinputConnected[4] = {};         // XInputGetCapabilities succeeds
+    bool xinputConnected[4] = {};         // a pad at the user index
     DWORD xinputSetStateResult = ERROR_SUCCESS;
-    struct Vibration {
-        DWORD user;
-        WORD left, right;
-        DWORD clock; // `clock` when it was set
-    };
-    std::vector<Vibration> vibrations; // every XInputSetState that succeeded
+    std::vector<std::string> motors; // each XInputSetState that held: "0 on", "0 off" or "0 LEFT RIGHT"
 
-    // Live thread timers. fireTimers() calls each one's callback as the
-    // host's message loop would once its time has come.
+    // Live thread timers; fireTimers() calls their callbacks as the host's
+    // message loop does once their time has come.
     struct Timer {
         UINT_PTR id;
         UINT ms;
@@ -71,9 +65,8 @@ struct FakeSystem {
     };
     std::vector<Timer> timers;
     void fireTimers();
-
-    // Empty when no library is left loaded, no timer is left and no pad's
-    // motors were left running; otherwise what is left.
+    // Empty when no library stayed loaded, no timer set and no connected
+    // pad's motors running; otherwise what is left.
     std::string xinputProblems() const;
 
     // Recorded calls, in order, by entry name ("CoInitialize",
