@@ -94,6 +94,7 @@ extern "C" int TOLVO_CALL tovjoyname(TolvoVar* var, int32_t joystick, int32_t, i
 
 extern "C" int TOLVO_CALL tovjoystate(int32_t* result, int32_t joystick, int32_t, int32_t)
 {
+    stopDueMotors();
     DIJOYSTATE state;
     int status;
     if (!readJoystickBits(result, joystick, state, status))
@@ -108,6 +109,7 @@ extern "C" int TOLVO_CALL tovjoystate(int32_t* result, int32_t joystick, int32_t
 
 extern "C" int TOLVO_CALL tovjoytrigger(int32_t* result, int32_t joystick, int32_t, int32_t)
 {
+    stopDueMotors();
     DIJOYSTATE state;
     int status;
     if (!readJoystickBits(result, joystick, state, status))

@@ -48,6 +48,7 @@ bool readKeys(int32_t* result, int32_t mode, BYTE (&keys)[256], int& status)
 
 extern "C" int TOLVO_CALL tovmousestate(int32_t* result, int32_t, int32_t, int32_t)
 {
+    stopDueMotors();
     if (!g_lpDIMouse || !hasResult(result))
         return -1;
     DIMOUSESTATE2 state;
@@ -66,6 +67,7 @@ extern "C" int TOLVO_CALL tovmousestate(int32_t* result, int32_t, int32_t, int32
 
 extern "C" int TOLVO_CALL tovkeystate(int32_t* result, int32_t mode, int32_t, int32_t)
 {
+    stopDueMotors();
     BYTE keys[256];
     int status;
     if (!readKeys(result, mode, keys, status))
@@ -80,6 +82,7 @@ extern "C" int TOLVO_CALL tovkeystate(int32_t* result, int32_t mode, int32_t, in
 
 extern "C" int TOLVO_CALL tovkeytrigger(int32_t* result, int32_t mode, int32_t, int32_t)
 {
+    stopDueMotors();
     BYTE keys[256];
     int status;
     if (!readKeys(result, mode, keys, status))
