@@ -20,6 +20,7 @@ configure_file(docs/release/README-ja.txt ${readmes}/README-ja.txt @ONLY)
 # and relative to it (never a folder, which could carry whatever else lies
 # there); the others are made by this build.
 set(demo ${CMAKE_BINARY_DIR}/examples/demo)
+set(check ${CMAKE_BINARY_DIR}/examples/windows-check)
 set(manifest
   README.txt=${readmes}/README.txt
   README-ja.txt=${readmes}/README-ja.txt
@@ -34,11 +35,18 @@ set(manifest
   lib/tolvo.lib=${CMAKE_BINARY_DIR}/lib/tolvo.lib
   docs/commands.md=docs/commands.md
   docs/host-script.md=docs/host-script.md
+  docs/ja/commands.md=docs/ja/commands.md
+  docs/ja/host-script.md=docs/ja/host-script.md
   examples/demo/demo.tolvo=examples/demo/demo.tolvo
   examples/demo/pack/greeting.txt=examples/demo/pack/greeting.txt
   examples/demo/pack/About.txt=examples/demo/pack/About.txt
   examples/demo/demo.dpm=${demo}/demo.dpm
   examples/demo/demo-movie.avi=${demo}/demo-movie.avi
+  examples/windows-check/check.tolvo=examples/windows-check/check.tolvo
+  examples/windows-check/tone.wav=${check}/tone.wav
+  examples/windows-check/tune.mid=${check}/tune.mid
+  examples/windows-check/tune.sgt=${check}/tune.sgt
+  examples/windows-check/theme.ogg=${check}/theme.ogg
   licenses/libogg-COPYING=${TOLVO_DEPS}/i686/licenses/libogg-COPYING
   licenses/libvorbis-COPYING=${TOLVO_DEPS}/i686/licenses/libvorbis-COPYING)
 # The tools link mingw-w64's thread library (expat licence) statically.
@@ -87,4 +95,4 @@ if(TOLVO_TESTS)
   set(all ALL)
 endif()
 add_custom_target(dist ${all} DEPENDS ${TOLVO_DIST_ZIP})
-add_dependencies(dist tolvo tolvo-host tolvo-pack tolvo-ogg2wav tolvo_implib demo_data)
+add_dependencies(dist tolvo tolvo-host tolvo-pack tolvo-ogg2wav tolvo_implib demo_data windows_check_data)

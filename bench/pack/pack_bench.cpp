@@ -2,8 +2,9 @@
 // by side in one run (rounds alternate, medians compared):
 //   - tovdpmread of a 64 MiB entry against fopen + malloc + fread of the
 //     same 64 MiB (goal: at least 0.9 times the speed of fread);
-//   - tovdpmsize of the last name of a 10,000-entry pack against reading the
-//     same directory bytes once (goal: at most 1.5 times the time).
+//   - tovdpmsize and tovdpmread of the last name of a 10,000-entry pack (a
+//     one-byte entry, so that the lookup is what costs) against reading the
+//     same directory bytes once (goal: at most 1.1 times the time each).
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -137,38 +139,59 @@ int main()
     }
 
     // The last of 10,000 names against one read of the directory's bytes.
+    // The three take turns at going first, so that none is always the one
+    // that finds the caches as the one before left them.
     loadPack(many);
-    std::vector<double> tLookup, tOnce;
+    std::vector<double> tLookup, tLastRead, tOnce;
     std::vector<char> directory(32 * count);
-    for (int round = 0; round < 301; ++round) {
-        tLookup.push_back(seconds([&] {
-            var.data = host;
-            if (tovdpmsize(&var, "ENTRY09999.DAT", 0, 0) != 0)
-                std::exit(1);
-        }));
-        tOnce.push_back(seconds([&] {
-            FILE* f = std::fopen(many.c_str(), "rb");
-            std::fseek(f, 16, SEEK_SET);
-            if (std::fread(directory.data(), 1, directory.size(), f) != directory.size())
-                std::exit(1);
-            std::fclose(f);
-        }));
-    }
+    const std::function<void()> runs[3] = {
+        [&] {
+            tLookup.push_back(seconds([&] {
+                var.data = host;
+                if (tovdpmsize(&var, "ENTRY09999.DAT", 0, 0) != 0)
+                    std::exit(1);
+            }));
+        },
+        [&] {
+            tLastRead.push_back(seconds([&] {
+                var.data = host;
+                if (tovdpmread(&var, "ENTRY09999.DAT", 0, 0) != 0)
+                    std::exit(1);
+            }));
+            std::free(g_lpReadBuffer);
+            g_lpReadBuffer = nullptr;
+        },
+        [&] {
+            tOnce.push_back(seconds([&] {
+                FILE* f = std::fopen(many.c_str(), "rb");
+                std::fseek(f, 16, SEEK_SET);
+                if (std::fread(directory.data(), 1, directory.size(), f) != directory.size())
+                    std::exit(1);
+                std::fclose(f);
+            }));
+        },
+    };
+    for (int round = 0; round < 600; ++round)
+        for (int i = 0; i < 3; ++i)
+            runs[(round + i) % 3]();
 
     std::remove(big.c_str());
     std::remove(many.c_str());
     rmdir(dir.c_str());
 
     const double read = median(tRead), fread = median(tFread);
-    const double lookup = median(tLookup), once = median(tOnce);
+    const double lookup = median(tLookup), lastRead = median(tLastRead), once = median(tOnce);
     struct rusage ru;
     getrusage(RUSAGE_SELF, &ru);
     std::printf("tovdpmread of a 64 MiB entry:    %8.2f ms; fread of the same bytes %8.2f ms: "
                 "%.2fx the speed of fread (goal >= 0.9x)\n",
                 read * 1e3, fread * 1e3, fread / read);
     std::printf("tovdpmsize of the last of 10000: %8.1f us; one read of the directory %6.1f us: "
-                "%.2fx its time (goal <= 1.5x)\n",
+                "%.2fx its time (goal <= 1.1x)\n",
                 lookup * 1e6, once * 1e6, lookup / once);
+    std::printf("tovdpmread of the last of 10000: %8.1f us; one read of the directory %6.1f us: "
+                "%.2fx its time (goal <= 1.1x)\n",
+                lastRead * 1e6, once * 1e6, lastRead / once);
     std::printf("peak memory: %ld MiB\n", ru.ru_maxrss / 1024);
     return 0;
 }

@@ -18,6 +18,7 @@ DIDEVCAPS g_DIDevCaps[kMaxJoysticks] = {};
 int g_bForceFeedback[kMaxJoysticks] = {};
 DWORD g_dwAxes[kMaxJoysticks] = {};
 LPDIRECTINPUTEFFECT g_lpDIEffect[kMaxJoysticks] = {};
+DWORD g_dwJoystickProduct[kMaxJoysticks] = {};
 
 namespace {
 
@@ -138,6 +139,11 @@ BOOL CALLBACK enumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID)
     std::memcpy(g_szJoystickName[i], instance->tszInstanceName, n);
     g_szJoystickName[i][n] = '\0';
 
+    // DirectInput makes a HID device's product GUID of its USB ids, marked
+    // by "PIDVID" at its end.
+    const GUID& product = instance->guidProduct;
+    g_dwJoystickProduct[i] = std::memcmp(product.Data4, "\0\0PIDVID", 8) == 0 ? product.Data1 : 0;
+
     ++g_nJoystickCount;
     return DIENUM_CONTINUE;
 }
@@ -160,6 +166,7 @@ int initDJoystick()
         showEngineBox(kTextInitDJoystickCreate);
         return 0;
     }
+    findXInputPads();
 
     for (int i = 0; i < g_nJoystickCount; ++i) {
         LPDIRECTINPUTDEVICE8A joystick = g_lpDIJoystick[i];
@@ -235,6 +242,8 @@ int initDInput()
 
 void releaseDInput()
 {
+    // The pads' motors stop before their devices go.
+    releaseXInput();
     // An effect belongs to its device and goes first.
     for (int i = 0; i < kMaxJoysticks; ++i) {
         releaseAndClear(g_lpDIEffect[i]);
@@ -254,4 +263,5 @@ void releaseDInput()
     std::memset(g_DIDevCaps, 0, sizeof g_DIDevCaps);
     std::memset(g_bForceFeedback, 0, sizeof g_bForceFeedback);
     std::memset(g_dwAxes, 0, sizeof g_dwAxes);
+    std::memset(g_dwJoystickProduct, 0, sizeof g_dwJoystickProduct);
 }

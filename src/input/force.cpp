@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "input.h"
+#include "plugin/records.h"
 #include "plugin/frame.h"
 #include "plugin/messages.h"
 
@@ -11,16 +12,39 @@ extern "C" int TOLVO_CALL tovjoyforce(TolvoVar* var, int32_t joystick, int32_t, 
     if (status != 0)
         return status;
     // One byte, the first of the storage; nothing else of the variable.
-    if (var->word_count <= 0 || !var->data)
+    if (!hasStorage(var))
         return -1;
-    *static_cast<unsigned char*>(var->data) = g_bForceFeedback[joystick] == 1 ? 1 : 0;
+    const bool rumbles = g_bForceFeedback[joystick] == 1 || g_bXInputPad[joystick] == 1;
+    *static_cast<unsigned char*>(var->data) = rumbles ? 1 : 0;
     return 0;
 }
+
+namespace {
+
+// The box of a failed jolt, while the verbose flag is set: the device's code.
+void showJoltCodeBox(HRESULT hr)
+{
+    if (g_nVerbose == 1) {
+        char text[16];
+        std::snprintf(text, sizeof text, kTextCodeFormat, static_cast<int>(hr));
+        showBoxWithCaption(text, kTextShortCaption);
+    }
+}
+
+} // namespace
 
 extern "C" int TOLVO_CALL tovjoyshock(int32_t joystick, int32_t, int32_t, int32_t)
 {
     if (joystick < 0 || joystick >= kMaxJoysticks || !g_lpDIJoystick[joystick])
         return -1;
+    if (g_bXInputPad[joystick] == 1) {
+        const DWORD rc = joltXInputPad(joystick);
+        // An unplugged pad answers as a DirectInput device that lost its
+        // input; XInput's other failures show nothing.
+        if (rc == ERROR_DEVICE_NOT_CONNECTED)
+            showJoltCodeBox(DIERR_INPUTLOST);
+        return rc == ERROR_SUCCESS ? 0 : -1;
+    }
     if (g_bForceFeedback[joystick] == 0)
         return -1;
     // A force-feedback joystick whose effect could not be made has nothing
@@ -58,11 +82,7 @@ extern "C" int TOLVO_CALL tovjoyshock(int32_t joystick, int32_t, int32_t, int32_
     case static_cast<DWORD>(DIERR_EFFECTPLAYING):
     case static_cast<DWORD>(DIERR_INPUTLOST):
     case static_cast<DWORD>(DIERR_INVALIDPARAM):
-        if (g_nVerbose == 1) {
-            char text[16];
-            std::snprintf(text, sizeof text, kTextCodeFormat, static_cast<int>(hr));
-            showBoxWithCaption(text, kTextShortCaption);
-        }
+        showJoltCodeBox(hr);
         return -1;
     default:
         return 0;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "padids.h"
 #include "tolvo.h"
 
 // At most this many game controllers are opened, numbered 0 to 7 in the order
@@ -55,6 +56,34 @@ extern int g_bForceFeedback[kMaxJoysticks];
 extern DWORD g_dwAxes[kMaxJoysticks];
 // The constant-force effect of a force-feedback joystick, null otherwise.
 extern LPDIRECTINPUTEFFECT g_lpDIEffect[kMaxJoysticks];
+// The first word of the joystick's product GUID (vendor | product << 16)
+// when DirectInput made it of the USB ids, else 0.
+extern DWORD g_dwJoystickProduct[kMaxJoysticks];
+
+// XInput pads (xinput.cpp): 1 for a joystick without DirectInput force
+// feedback that is an XInput pad with a user index; its jolt goes through
+// XInput to that index. Set by initDJoystick, cleared by releaseDInput.
+extern int g_bXInputPad[kMaxJoysticks];
+extern DWORD g_dwXInputUser[kMaxJoysticks];
+extern HMODULE g_hXInput;
+// The motors of each XInput user index: running, and when they stop.
+extern int g_bMotorOn[kXInputUsers];
+extern DWORD g_dwMotorStop[kXInputUsers];
+extern UINT_PTR g_uMotorTimer;
+
+// Loads XInput from the system folder (xinput1_4, then 1_3, then 9_1_0);
+// false when none has both functions the plug-in calls.
+bool loadXInput();
+// Finds the XInput pads among the opened joysticks and pairs them with
+// XInput's user indices; loads XInput only when one rumbles through it.
+void findXInputPads();
+// Starts both motors of the joystick's pad for the jolt's length: XInput's
+// answer (ERROR_SUCCESS, or ERROR_DEVICE_NOT_CONNECTED for an unplugged pad).
+DWORD joltXInputPad(int joystick);
+// Stops the motors whose jolt is over; called by the timer and every poll.
+void stopDueMotors();
+// Stops every motor, kills the timer, unloads XInput, forgets the pads.
+void releaseXInput();
 
 // Trigger latches: 1 while the last tovkeytrigger (tovjoytrigger) saw the
 // key (joystick bit) set. One set of joystick latches serves all joysticks.

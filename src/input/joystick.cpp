@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "input.h"
+#include "plugin/records.h"
 
 BYTE g_byJoyLatch[20] = {};
 
@@ -40,6 +41,10 @@ bool readJoystick(int32_t joystick, DIJOYSTATE& state)
 // report, also after a failed read (status 0).
 bool readJoystickBits(int32_t* result, int32_t joystick, DIJOYSTATE& state, int& status)
 {
+    if (!hasResult(result)) {
+        status = -1;
+        return false;
+    }
     *result = 0;
     status = joystickNumberTest(joystick);
     return status == 0 && readJoystick(joystick, state);
@@ -61,7 +66,7 @@ int joystickNumberTest(int32_t joystick)
 extern "C" int TOLVO_CALL tovjoynum(int32_t* result, int32_t, int32_t, int32_t)
 {
     // With no joystick open the script gets -1, not a count of 0.
-    if (!g_lpDIJoystick[0])
+    if (!g_lpDIJoystick[0] || !hasResult(result))
         return -1;
     *result = g_nJoystickCount;
     return 0;
@@ -74,7 +79,7 @@ extern "C" int TOLVO_CALL tovjoyname(TolvoVar* var, int32_t joystick, int32_t, i
         return status;
     // The name goes only into the storage the variable has: cut to fit and
     // always terminated. A variable without storage gets nothing.
-    if (var->word_count <= 0 || !var->data)
+    if (!hasStorage(var))
         return -1;
     if (var->type == TOLVO_TYPE_INT)
         var->type = TOLVO_TYPE_STRING;
@@ -89,6 +94,7 @@ extern "C" int TOLVO_CALL tovjoyname(TolvoVar* var, int32_t joystick, int32_t, i
 
 extern "C" int TOLVO_CALL tovjoystate(int32_t* result, int32_t joystick, int32_t, int32_t)
 {
+    stopDueMotors();
     DIJOYSTATE state;
     int status;
     if (!readJoystickBits(result, joystick, state, status))
@@ -103,6 +109,7 @@ extern "C" int TOLVO_CALL tovjoystate(int32_t* result, int32_t joystick, int32_t
 
 extern "C" int TOLVO_CALL tovjoytrigger(int32_t* result, int32_t joystick, int32_t, int32_t)
 {
+    stopDueMotors();
     DIJOYSTATE state;
     int status;
     if (!readJoystickBits(result, joystick, state, status))

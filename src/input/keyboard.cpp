@@ -1,5 +1,6 @@
 // Polled mouse buttons and the fifteen game keys, as state and as triggers.
 #include "input.h"
+#include "plugin/records.h"
 
 BYTE g_byKeyLatch[256] = {};
 
@@ -34,6 +35,10 @@ bool readKeyboard(BYTE (&keys)[256])
 // a mode other than 0.
 bool readKeys(int32_t* result, int32_t mode, BYTE (&keys)[256], int& status)
 {
+    if (!hasResult(result)) {
+        status = -1;
+        return false;
+    }
     *result = 0;
     status = g_lpDIKeyboard ? 0 : -1;
     return g_lpDIKeyboard && readKeyboard(keys) && mode == 0;
@@ -43,7 +48,8 @@ bool readKeys(int32_t* result, int32_t mode, BYTE (&keys)[256], int& status)
 
 extern "C" int TOLVO_CALL tovmousestate(int32_t* result, int32_t, int32_t, int32_t)
 {
-    if (!g_lpDIMouse)
+    stopDueMotors();
+    if (!g_lpDIMouse || !hasResult(result))
         return -1;
     DIMOUSESTATE2 state;
     if (g_lpDIMouse->GetDeviceState(sizeof state, &state) != DI_OK) {
@@ -61,6 +67,7 @@ extern "C" int TOLVO_CALL tovmousestate(int32_t* result, int32_t, int32_t, int32
 
 extern "C" int TOLVO_CALL tovkeystate(int32_t* result, int32_t mode, int32_t, int32_t)
 {
+    stopDueMotors();
     BYTE keys[256];
     int status;
     if (!readKeys(result, mode, keys, status))
@@ -75,6 +82,7 @@ extern "C" int TOLVO_CALL tovkeystate(int32_t* result, int32_t mode, int32_t, in
 
 extern "C" int TOLVO_CALL tovkeytrigger(int32_t* result, int32_t mode, int32_t, int32_t)
 {
+    stopDueMotors();
     BYTE keys[256];
     int status;
     if (!readKeys(result, mode, keys, status))

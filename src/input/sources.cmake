@@ -2,4 +2,6 @@ list(APPEND TOLVO_CORE_SOURCES
   input/devices.cpp
   input/keyboard.cpp
   input/joystick.cpp
-  input/force.cpp)
+  input/force.cpp
+  input/xinput.cpp)
+list(APPEND TOLVO_PORTABLE_SOURCES input/padids.cpp)

@@ -8,6 +8,7 @@
 
 #include "../plugin/frame.h"
 #include "../plugin/messages.h"
+#include "../plugin/records.h"
 
 namespace {
 
@@ -50,6 +51,8 @@ extern "C" int TOLVO_CALL tovmusicgetvol(int32_t* result, int32_t, int32_t, int3
 {
     if (!musicEngineUp())
         return -9;
+    if (!hasResult(result))
+        return -1;
     long volume = 0;
     if (FAILED(g_lpPerformance->GetGlobalParam(GUID_PerfMasterVolume, &volume, sizeof volume)))
         return -1;
@@ -69,6 +72,8 @@ extern "C" int TOLVO_CALL tovmusicgettenpo(int32_t* result, int32_t, int32_t, in
 {
     if (!musicEngineUp())
         return -9;
+    if (!hasResult(result))
+        return -1;
     float tempo = 0.0f;
     if (FAILED(g_lpPerformance->GetGlobalParam(GUID_PerfMasterTempo, &tempo, sizeof tempo)))
         return -1;

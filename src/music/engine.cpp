@@ -104,8 +104,10 @@ int releaseDMusic()
     releaseAndClear(g_lp3DBuffer);
     releaseAndClear(g_lpAudioPath);
     releaseAndClear(g_lpLoader);
-    for (int slot = 0; slot < MUSIC_SLOT_COUNT; ++slot)
+    for (int slot = 0; slot < MUSIC_SLOT_COUNT; ++slot) {
         releaseAndClear(g_lpSegment[slot]);
+        g_bSlotEndless[slot] = FALSE;
+    }
     releaseRetiredSegments();
     if (g_lpPerformance) {
         g_lpPerformance->CloseDown();

@@ -9,14 +9,17 @@
 #include "../plugin/frame.h"
 
 void* g_pSlotImage[MUSIC_SLOT_COUNT] = {};
+BOOL g_bSlotEndless[MUSIC_SLOT_COUNT] = {};
 
 namespace {
 
 // A segment that left its slot while it might still play, with the block it
-// was made from. The list holds the slot's reference to the segment.
+// was made from (none for one made from a file) and the slot it left. The
+// list holds the slot's reference to the segment.
 struct RetiredSegment {
     IDirectMusicSegment8* lpSegment;
     void* pImage;
+    int32_t nSlot;
 };
 
 RetiredSegment* g_pRetired = nullptr;
@@ -34,7 +37,7 @@ bool isSilent(IDirectMusicSegment8* segment)
     return segment->Release() == 1;
 }
 
-bool retire(IDirectMusicSegment8* segment, void* image)
+bool retire(IDirectMusicSegment8* segment, void* image, int32_t slot)
 {
     if (g_nRetiredCount == g_nRetiredCapacity) {
         const int capacity = g_nRetiredCapacity ? g_nRetiredCapacity * 2 : 8;
@@ -44,7 +47,7 @@ bool retire(IDirectMusicSegment8* segment, void* image)
         g_pRetired = static_cast<RetiredSegment*>(grown);
         g_nRetiredCapacity = capacity;
     }
-    g_pRetired[g_nRetiredCount++] = {segment, image};
+    g_pRetired[g_nRetiredCount++] = {segment, image, slot};
     return true;
 }
 
@@ -84,12 +87,16 @@ bool emptySlot(int32_t slot)
 {
     IDirectMusicSegment8* segment = g_lpSegment[slot];
     void* image = g_pSlotImage[slot];
-    // A segment made from a file reads no block of ours: it goes at once, as
-    // does one that is silent. One that may still read its block is kept
-    // with it; with no room left to keep them, the slot stays as it was
-    // rather than lose the block for good.
-    if (segment && image && !isSilent(segment)) {
-        if (!retire(segment, image))
+    // Endless music would go on under the new piece for ever, out of the
+    // slot's reach: it stops. A piece with a count plays out (one-shot
+    // sounds may overlap on purpose).
+    if (segment && g_bSlotEndless[slot] && g_lpPerformance)
+        g_lpPerformance->Stop(segment, nullptr, 0, 0);
+    // A silent segment goes at once. One that may still play is kept (with
+    // the block it reads, if any) until it is silent; with no room left to
+    // keep it, the slot stays as it was rather than lose the block for good.
+    if (segment && !isSilent(segment)) {
+        if (!retire(segment, image, slot))
             return false;
     } else {
         if (segment)
@@ -98,7 +105,21 @@ bool emptySlot(int32_t slot)
     }
     g_lpSegment[slot] = nullptr;
     g_pSlotImage[slot] = nullptr;
+    g_bSlotEndless[slot] = FALSE;
     return true;
+}
+
+HRESULT stopRetiredSegments(int32_t slot)
+{
+    HRESULT first = S_OK;
+    for (int i = 0; i < g_nRetiredCount; ++i) {
+        if (g_pRetired[i].nSlot != slot)
+            continue;
+        const HRESULT hr = g_lpPerformance->Stop(g_pRetired[i].lpSegment, nullptr, 0, 0);
+        if (FAILED(hr) && SUCCEEDED(first))
+            first = hr;
+    }
+    return first;
 }
 
 void sweepRetiredSegments()

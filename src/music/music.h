@@ -35,11 +35,15 @@ IDirectMusicSegment8* slotSegment(int32_t slot);
 
 // Blocks handed to the loader as memory (images.cpp). Each slot remembers
 // the block its segment was made from. A segment that leaves its slot while
-// it may still play is kept, with its block, on a list of retired segments
-// until a later music command finds it silent. g_pWaveImage names the most
+// it may still play is kept, with its block and the slot it left, on a list
+// of retired segments until a later music command finds it silent, so that
+// tovmusicstop of the slot still reaches it. g_pWaveImage names the most
 // recent block; a block it names that music does not hold (one of `test`)
 // is freed by the next writer or by tovbye.
 extern void* g_pSlotImage[MUSIC_SLOT_COUNT];
+// Set once the slot's segment was started with endless repeats, until the
+// slot is stopped or emptied.
+extern BOOL g_bSlotEndless[MUSIC_SLOT_COUNT];
 
 // Whether the block belongs to a slot or a retired segment.
 bool isMusicImage(const void* block);
@@ -48,10 +52,14 @@ bool isMusicImage(const void* block);
 void dropUntrackedImage();
 // Frees a block that no segment reads; clears g_pWaveImage if it named it.
 void freeImage(void* block);
-// Empties a slot before a new segment goes in: its segment is released and
-// its block freed, or both are retired while the segment may still play.
-// False, with the slot as it was, when there is no memory to retire them.
+// Empties a slot before a new segment goes in: music it plays without end is
+// stopped, then its segment is released and its block freed, or both are
+// retired while the segment may still play. False, with the slot as it was,
+// when there is no memory to retire them.
 bool emptySlot(int32_t slot);
+// Stops the segments that left the slot and may still play: the first
+// failure, or S_OK.
+HRESULT stopRetiredSegments(int32_t slot);
 // Releases the retired segments that are silent now and frees their blocks.
 void sweepRetiredSegments();
 // Teardown: releases every retired segment (after the slots were released).

@@ -1,6 +1,7 @@
 // Ogg Vorbis to RIFF WAVE, decoded once, straight into its final place: the
-// block is sized once from the stream's duration, the decoder writes at
-// offset 46 onward, and the header goes last into the 46 bytes left free.
+// block is sized from the stream's duration, the decoder writes at offset 46
+// onward, and the header goes last into the 46 bytes left free. The block
+// grows only for a stream that decodes to more than its duration says.
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -66,23 +67,49 @@ void writeWaveHeader(unsigned char* image, int channels, long rate, int bytes_pe
     put32(image + 42, data_bytes);
 }
 
-// One decoder from where it stands to the end of the stream or of the block.
-// A decoder error fails the whole conversion, unless keepPartial asks to end
-// the image at the samples decoded before it. Returns 1 with *decoded_out set.
+// Room for a block that the estimate left too small: what is needed now
+// and a sixteenth more, so that a long overrun costs few copies. False when
+// the image would pass the largest size or there is no memory; the block
+// stays as it was then.
+bool growImage(unsigned char** image, int32_t* capacity, int64_t needed)
+{
+    if (needed > WAVE_MAX_CAPACITY)
+        return false;
+    const int64_t wanted = needed + needed / 16;
+    const int64_t largest = WAVE_MAX_CAPACITY;
+    const int32_t grown = static_cast<int32_t>(wanted < largest ? wanted : largest);
+    void* block = realloc(*image, static_cast<size_t>(grown) + WAVE_HEADER_BYTES);
+    if (!block)
+        return false;
+    *image = static_cast<unsigned char*>(block);
+    *capacity = grown;
+    return true;
+}
+
+// One decoder from where it stands to the end of the stream. A decoder error
+// fails the whole conversion, unless keepPartial asks to end the image at
+// the samples decoded before it. Returns 1 with *decoded_out set; 0 after
+// an error or when the block could not grow (it is still *image then).
 int decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long rate, int bytes_per_sample,
-                     unsigned char* image, int32_t capacity, const OggSplit* split, int32_t* decoded_out)
+                     unsigned char** image, int32_t* capacity, const OggSplit* split, int32_t* decoded_out)
 {
     // 8-bit WAVE samples are unsigned, 16-bit ones signed.
     const int sgned = bytes_per_sample == 2 ? 1 : 0;
-    const unsigned char* samples = image + WAVE_HEADER_BYTES;
+    const int32_t frameBytes = channels * bytes_per_sample;
     const OggSplit* tell = split && split->decodedPart ? split : nullptr;
+    // Where the decoder goes on once the block is full. The estimate from
+    // the duration holds for nearly every stream, and then this only hears
+    // the end; a stream whose first audio page declares a negative granule
+    // position decodes to more than its duration says, and the block grows.
+    char spare[4096];
     int32_t decoded = 0, told = 0;
     int lastLink = -1;
     for (;;) {
+        const bool full = *capacity - decoded < frameBytes;
+        char* dest = full ? spare : reinterpret_cast<char*>(*image) + WAVE_HEADER_BYTES + decoded;
         int link = 0;
-        // Never more than the room left: the block is not grown.
-        const long got = ov_read(vf, reinterpret_cast<char*>(image) + WAVE_HEADER_BYTES + decoded,
-                                 capacity - decoded, 0, bytes_per_sample, sgned, &link);
+        const long got = ov_read(vf, dest, full ? static_cast<int>(sizeof spare) : *capacity - decoded, 0,
+                                 bytes_per_sample, sgned, &link);
         if (got == 0)
             break;
         if (got < 0) {
@@ -99,14 +126,20 @@ int decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long ra
                 break;
             lastLink = link;
         }
+        if (full) {
+            if (!growImage(image, capacity, static_cast<int64_t>(decoded) + got))
+                return 0;
+            memcpy(*image + WAVE_HEADER_BYTES + decoded, spare, static_cast<size_t>(got));
+        }
         decoded += static_cast<int32_t>(got);
+        // A block that grew has moved: the stretch is told from where it is.
         if (tell && decoded - told >= OGG_PART_BYTES) {
-            tell->decodedPart(tell->context, told, samples + told, decoded - told);
+            tell->decodedPart(tell->context, told, *image + WAVE_HEADER_BYTES + told, decoded - told);
             told = decoded;
         }
     }
     if (tell && decoded > told)
-        tell->decodedPart(tell->context, told, samples + told, decoded - told);
+        tell->decodedPart(tell->context, told, *image + WAVE_HEADER_BYTES + told, decoded - told);
     *decoded_out = decoded;
     return 1;
 }
@@ -166,12 +199,17 @@ int convert(const OggSource& src, int bytes_per_sample, void** image_out, int32_
         }
         dec = &again;
     }
-    if (ranges <= 1 &&
-        !decodeSequential(dec, !src.path, channels, rate, bytes_per_sample, image, capacity, split, &decoded)) {
-        free(image);
-        *image_out = nullptr;
-        ov_clear(dec);
-        return 0;
+    if (ranges <= 1) {
+        const int whole = decodeSequential(dec, !src.path, channels, rate, bytes_per_sample, &image, &capacity, split,
+                                           &decoded);
+        // A block that grew has moved.
+        *image_out = image;
+        if (!whole) {
+            free(image);
+            *image_out = nullptr;
+            ov_clear(dec);
+            return 0;
+        }
     }
 
     writeWaveHeader(image, channels, rate, bytes_per_sample, static_cast<uint32_t>(decoded));

@@ -22,7 +22,8 @@ enum : int32_t { WAVE_MAX_CAPACITY = 2147483647 - WAVE_HEADER_BYTES };
 
 // Decode a whole Ogg Vorbis stream into a RIFF WAVE image in one malloc'd
 // block. The block's address goes to *image_out as soon as it is allocated
-// and belongs to the caller from then on; *size_out receives the image size
+// (and again if it has to grow) and belongs to the caller from then on;
+// *size_out receives the image size
 // (46 + sample bytes) on success only. bytes_per_sample is 1 (unsigned 8-bit
 // samples) or 2 (signed 16-bit). Return 1 on success, 0 on failure.
 int oggFileToWave(const char* path, int bytes_per_sample, void** image_out, int32_t* size_out);

@@ -2,7 +2,9 @@
 // playing, stopping and testing them by number.
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,6 +20,32 @@ namespace {
 bool isSlotNumber(int32_t slot)
 {
     return slot >= 0 && slot < MUSIC_SLOT_COUNT;
+}
+
+// An extension as Windows compares file names: whatever its case.
+bool hasExtension(const char* extension, const char* wanted)
+{
+    return lstrcmpiA(extension, wanted) == 0;
+}
+
+// A Standard MIDI File header (14 bytes) whose time division is 0 ticks per
+// quarter note: no valid file has one, and the platform's MIDI reader
+// divides by it. Fewer bytes are left to the loader to judge.
+bool isMidiWithoutTimeDivision(const unsigned char* bytes, size_t count)
+{
+    return count >= 14 && std::memcmp(bytes, "MThd", 4) == 0 && bytes[12] == 0 && bytes[13] == 0;
+}
+
+// The same for the file a name names, from its first 14 bytes.
+bool isMidiFileWithoutTimeDivision(const char* file)
+{
+    unsigned char head[14];
+    size_t count = 0;
+    if (FILE* f = std::fopen(file, "rb")) {
+        count = std::fread(head, 1, sizeof head, f);
+        std::fclose(f);
+    }
+    return isMidiWithoutTimeDivision(head, count);
 }
 
 // Marks a segment as a Standard MIDI File, so that it plays with the
@@ -58,9 +86,9 @@ int loadSlotFromMemory(int32_t slot, void* block, int32_t size)
     return 1;
 }
 
-// Downloads the segment's band and starts it as a secondary segment on the
-// shared 3D path. A failed download shows its box and plays nothing.
-int playSegment(IDirectMusicSegment8* segment, int32_t repeats, const char* downloadFailedText)
+// Downloads the slot's band and starts its segment as a secondary segment
+// on the shared 3D path. A failed download shows its box and plays nothing.
+int playSegment(int32_t slot, IDirectMusicSegment8* segment, int32_t repeats, const char* downloadFailedText)
 {
     if (FAILED(segment->Download(g_lpPerformance))) {
         showCommandBox(downloadFailedText);
@@ -69,6 +97,8 @@ int playSegment(IDirectMusicSegment8* segment, int32_t repeats, const char* down
     segment->SetRepeats(repeats < 0 ? DMUS_SEG_REPEAT_INFINITE : static_cast<DWORD>(repeats));
     g_lpPerformance->PlaySegmentEx(segment, nullptr, nullptr, DMUS_SEGF_SECONDARY | DMUS_SEGF_DEFAULT, 0, nullptr,
                                    nullptr, g_lpAudioPath);
+    if (repeats < 0)
+        g_bSlotEndless[slot] = TRUE;
     return 0;
 }
 
@@ -86,8 +116,7 @@ extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, 
         return -1;
     const char* extension = PathFindExtensionA(file);
 
-    // ".OGG" and ".Ogg" are not decoded: they go to the loader as files.
-    if (std::strcmp(extension, ".ogg") == 0) {
+    if (hasExtension(extension, ".ogg")) {
         // Decoded by name against the current directory, like the test above.
         dropUntrackedImage();
         int32_t size = 0;
@@ -104,6 +133,11 @@ extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, 
     WCHAR wideName[MAX_PATH];
     if (MultiByteToWideChar(CP_ACP, 0, file, -1, wideName, MAX_PATH) == 0)
         return -1; // does not fit 260 wide characters
+    // Refused as damaged before the platform reads it; the slot stays.
+    if (isMidiFileWithoutTimeDivision(file)) {
+        showCommandBox(kTextMusicLoadSegment);
+        return -1;
+    }
     if (!emptySlot(slot))
         return -1;
     // A relative name is resolved by the loader against the start-up
@@ -115,7 +149,7 @@ extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, 
         showCommandBox(kTextMusicLoadSegment);
         return -1;
     }
-    if (std::strcmp(extension, ".mid") == 0 && !markAsMidi(g_lpSegment[slot]))
+    if (hasExtension(extension, ".mid") && !markAsMidi(g_lpSegment[slot]))
         return -1;
     return 0;
 }
@@ -143,6 +177,10 @@ extern "C" int TOLVO_CALL tovmusicload2(TolvoVar* var, int32_t slot, int32_t, in
             return -1;
         }
     } else {
+        if (isMidiWithoutTimeDivision(data, static_cast<size_t>(bytes))) {
+            showCommandBox(kTextMusicLoad2Load);
+            return -1;
+        }
         // A WAVE file, a segment file or a MIDI file: the loader reads a copy
         // of the whole storage, which the host may change afterwards.
         void* copy = std::malloc(bytes);
@@ -172,7 +210,7 @@ extern "C" int TOLVO_CALL tovmusicplay(int32_t slot, int32_t repeats, int32_t, i
     if (!musicEngineUp())
         return -9;
     sweepRetiredSegments();
-    return playSegment(segment, repeats, kTextMusicPlayBand);
+    return playSegment(slot, segment, repeats, kTextMusicPlayBand);
 }
 
 extern "C" int TOLVO_CALL tovmusicplay2(int32_t slot, int32_t repeats, int32_t, int32_t)
@@ -188,7 +226,7 @@ extern "C" int TOLVO_CALL tovmusicplay2(int32_t slot, int32_t repeats, int32_t, 
         return -2;
     if (playing == S_OK)
         return -1; // still sounding: not started again
-    return playSegment(segment, repeats, kTextMusicPlay2Band);
+    return playSegment(slot, segment, repeats, kTextMusicPlay2Band);
 }
 
 extern "C" int TOLVO_CALL tovmusicstop(int32_t slot, int32_t, int32_t, int32_t)
@@ -197,7 +235,18 @@ extern "C" int TOLVO_CALL tovmusicstop(int32_t slot, int32_t, int32_t, int32_t)
         return -9;
     // No segment (a negative number, an empty slot) stops all music.
     IDirectMusicSegment8* segment = slot < 0 ? nullptr : slotSegment(slot);
-    const HRESULT hr = g_lpPerformance->Stop(segment, nullptr, 0, 0);
+    HRESULT hr = g_lpPerformance->Stop(segment, nullptr, 0, 0);
+    // A slot's music stops with what the slot held before a reload and may
+    // still play.
+    if (segment) {
+        const HRESULT retired = stopRetiredSegments(slot);
+        if (SUCCEEDED(hr))
+            hr = retired;
+    }
+    if (SUCCEEDED(hr) && segment)
+        g_bSlotEndless[slot] = FALSE;
+    else if (SUCCEEDED(hr))
+        std::fill(g_bSlotEndless, g_bSlotEndless + MUSIC_SLOT_COUNT, FALSE);
     // What was stopped may let go of its block now.
     sweepRetiredSegments();
     if (FAILED(hr)) {

@@ -31,7 +31,10 @@ extern "C" int TOLVO_CALL tovdpmread(TolvoVar* var, const char* entry, int32_t, 
 {
     if (!var)
         return -1;
-    if (findEntry(entry) != 0) {
+    // One opening of the pack and one scan of its directory: the data are
+    // read from the file the lookup found them in.
+    FILE* pack = openEntry(entry);
+    if (!pack) {
         failureFill(var);
         return -1;
     }
@@ -40,6 +43,7 @@ extern "C" int TOLVO_CALL tovdpmread(TolvoVar* var, const char* entry, int32_t, 
     // A size whose word count would not fit the host's signed count is
     // refused as an allocation of that size would be.
     if (g_dwEntrySize > kDpmxMaxEntrySize) {
+        std::fclose(pack);
         failureFill(var);
         return -2;
     }
@@ -53,6 +57,7 @@ extern "C" int TOLVO_CALL tovdpmread(TolvoVar* var, const char* entry, int32_t, 
     const size_t bytes = static_cast<size_t>(words) * 4;
     void* buffer = std::calloc(bytes < kMinReadBuffer ? kMinReadBuffer : bytes, 1);
     if (!buffer) {
+        std::fclose(pack);
         failureFill(var);
         return -2;
     }
@@ -61,7 +66,9 @@ extern "C" int TOLVO_CALL tovdpmread(TolvoVar* var, const char* entry, int32_t, 
     var->data = buffer;
     g_lpReadBuffer = buffer;
 
-    return readData(entry, buffer, g_dwEntrySize, 0) < 0 ? -1 : 0;
+    const int32_t got = readEntry(pack, buffer);
+    std::fclose(pack);
+    return got < 0 ? -1 : 0;
 }
 
 extern "C" int TOLVO_CALL tovdpmsize(TolvoVar* var, const char* entry, int32_t, int32_t)

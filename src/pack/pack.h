@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "tolvo.h"
 
@@ -32,12 +33,14 @@ int openPack(char* packText);
 // Looks the name up in the open pack's directory. 0 found (g_dwEntryOffset
 // and g_dwEntrySize set), -1 not found or no pack.
 int findEntry(const char* name);
+// The same, handing the pack file on to the caller, who closes it: null
+// when the entry is not found (the file is closed then).
+FILE* openEntry(const char* name);
 
-// Reads up to count bytes of the entry `name` from offset on into buffer;
-// when the open pack has no such entry, of the plain file of that name.
-// The number of bytes read, or -1 when no file could be opened or the
-// position lies beyond what the platform can seek to.
-int32_t readData(const char* name, void* buffer, uint32_t count, int32_t offset);
+// Reads the data of the entry found last (g_dwEntrySize bytes) from the pack
+// that openEntry gave. The number of bytes read, or -1 when the data lie
+// where the platform cannot seek to.
+int32_t readEntry(FILE* pack, void* buffer);
 
 // The little-endian 32-bit value at byte offset of g_byRecord.
 uint32_t recordDword(int offset);

@@ -1,6 +1,7 @@
 // The pack reader's module state and its internal operations: opening a
 // pack, looking up an entry, reading its data.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "format.h"
@@ -17,10 +18,13 @@ uint32_t g_dwEntrySize;
 
 namespace {
 
-// Directory records read per fread, 64 KiB: a 10,000-entry directory takes
-// five reads instead of ten thousand locked 32-byte ones, and the buffer
-// lives on the stack only while a lookup runs.
-constexpr size_t kScanRecords = 2048;
+// Directory records read per fread: up to 480 KiB into a block of the heap
+// (below the size from which the platforms' heaps map every block afresh),
+// so that a 10,000-entry directory takes one read and one pass over bytes
+// still in the cache; 16 KiB on the stack when there is no block to be had.
+// Either lives only while a lookup runs.
+constexpr size_t kScanRecords = 15360;
+constexpr size_t kStackScanRecords = 512;
 
 // A record's name equals the key (keyLength bytes and its zero) as strcmp
 // sees it, but never past the record's 32 bytes.
@@ -29,7 +33,7 @@ bool nameMatches(const unsigned char* record, const char* key, size_t keyLength)
     return keyLength < kDpmxRecordSize && std::memcmp(record, key, keyLength + 1) == 0;
 }
 
-// The first 8 bytes of a record as one number, for a quick first test.
+// 8 bytes of a record as one number, for a quick first test.
 uint64_t head8(const void* p)
 {
     uint64_t v;
@@ -37,8 +41,8 @@ uint64_t head8(const void* p)
     return v;
 }
 
-// The index of the first of the records from `from` on whose first bytes
-// agree with the key's (head and mask), or `count` when none does. Four
+// The index of the first of the records from `from` on that pass the quick
+// test (`differs` gives 0), or `count` when none does. Four
 // records per step with one branch: a lookup costs little more than reading
 // the directory.
 template <typename Differs>
@@ -56,15 +60,39 @@ size_t firstAgreeing(size_t from, size_t count, Differs differs)
     return count;
 }
 
-size_t nextCandidate(const unsigned char* records, size_t from, size_t count, uint64_t head, uint64_t mask)
+// The quick test: the 8 bytes of a record at the window's place agree with
+// the key's there (as far as the mask reaches).
+struct Window {
+    size_t at;
+    uint64_t bytes;
+    uint64_t mask;
+};
+
+// The last 8 bytes of the key with its zero, or all of them when they are
+// fewer: names in one pack share their beginnings ("bgm_", a folder) more
+// than the bytes before their end, and the zero checks the length as well.
+Window keyWindow(const char* key, size_t keyLength)
 {
+    const size_t end = keyLength + 1 < kDpmxRecordSize ? keyLength + 1 : kDpmxRecordSize;
+    Window w;
+    w.at = end > 8 ? end - 8 : 0;
+    unsigned char mask[8] = {};
+    std::memset(mask, 0xFF, end - w.at);
+    w.mask = head8(mask);
+    w.bytes = head8(key + w.at) & w.mask;
+    return w;
+}
+
+size_t nextCandidate(const unsigned char* records, size_t from, size_t count, const Window& w)
+{
+    const unsigned char* at = records + w.at;
     // Keys of 7 bytes or more fill all 8 bytes: a plain comparison.
-    if (mask == ~uint64_t{0})
+    if (w.mask == ~uint64_t{0})
         return firstAgreeing(from, count, [&](size_t i) -> unsigned {
-            return head8(records + i * kDpmxRecordSize) != head;
+            return head8(at + i * kDpmxRecordSize) != w.bytes;
         });
     return firstAgreeing(from, count, [&](size_t i) -> unsigned {
-        return ((head8(records + i * kDpmxRecordSize) ^ head) & mask) != 0;
+        return ((head8(at + i * kDpmxRecordSize) ^ w.bytes) & w.mask) != 0;
     });
 }
 
@@ -137,10 +165,10 @@ int openPack(char* packText)
     return 0;
 }
 
-int findEntry(const char* name)
+FILE* openEntry(const char* name)
 {
     if (g_bPackOpen != 1 || !name)
-        return -1;
+        return nullptr;
 
     // No stored name is longer than 23 bytes (31 counting the record's other
     // fields), so a key of 64 bytes or more matches nothing.
@@ -148,36 +176,50 @@ int findEntry(const char* name)
     size_t keyLength = 0;
     for (; name[keyLength] != '\0'; ++keyLength) {
         if (keyLength == sizeof key - 1)
-            return -1;
+            return nullptr;
         key[keyLength] = static_cast<char>(lowerNameByte(static_cast<unsigned char>(name[keyLength])));
     }
     std::memset(key + keyLength, 0, sizeof key - keyLength);
-    // The key's first bytes with its zero, as far as they go into 8 bytes:
-    // a record that differs there cannot match.
-    unsigned char mask[8] = {};
-    std::memset(mask, 0xFF, keyLength + 1 < 8 ? keyLength + 1 : 8);
-    const uint64_t keyMask = head8(mask);
-    const uint64_t keyHead = head8(key) & keyMask;
+    // A record that differs from the key in the window cannot match.
+    const Window window = keyWindow(key, keyLength);
 
     const uint32_t directory = static_cast<uint32_t>(g_nPackBase) + kDpmxHeaderSize;
     if (directory >= kDpmxPositionLimit)
-        return -1;
+        return nullptr;
     FILE* f = std::fopen(g_szPackName, "rb");
     if (!f)
-        return -1;
-    std::fseek(f, static_cast<long>(directory), SEEK_SET);
+        return nullptr;
+    // Every read of a lookup goes straight into a buffer of ours: a buffer
+    // of the stream's own would add an allocation, a copy and reads of bytes
+    // that are never looked at.
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    // The first read starts at the pack's header, which comes along instead
+    // of a seek past it.
+    if (g_nPackBase > 0)
+        std::fseek(f, g_nPackBase, SEEK_SET);
 
-    unsigned char chunk[kScanRecords * kDpmxRecordSize];
+    const size_t most = g_nEntryCount <= 0                                    ? 0
+                        : static_cast<uint32_t>(g_nEntryCount) < kScanRecords ? static_cast<size_t>(g_nEntryCount)
+                                                                              : kScanRecords;
+    unsigned char small[kDpmxHeaderSize + kStackScanRecords * kDpmxRecordSize];
+    unsigned char* const block =
+        most > kStackScanRecords ? static_cast<unsigned char*>(std::malloc(kDpmxHeaderSize + most * kDpmxRecordSize))
+                                 : nullptr;
+    const size_t perRead = block ? most : kStackScanRecords;
+    unsigned char* const chunk = (block ? block : small) + kDpmxHeaderSize;
+    size_t skip = kDpmxHeaderSize;
     bool found = false;
     int32_t left = g_nEntryCount; // signed: a count from 2^31 on means no records
     while (left > 0 && !found) {
-        const size_t records = static_cast<uint32_t>(left) < kScanRecords ? static_cast<size_t>(left) : kScanRecords;
+        const size_t records = static_cast<uint32_t>(left) < perRead ? static_cast<size_t>(left) : perRead;
         const size_t want = records * kDpmxRecordSize;
-        const size_t got = std::fread(chunk, 1, want, f);
-        if (got == 0)
+        const size_t read = std::fread(chunk - skip, 1, skip + want, f);
+        if (read <= skip)
             break;
+        const size_t got = read - skip;
+        skip = 0;
         const size_t whole = got / kDpmxRecordSize;
-        for (size_t i = 0; (i = nextCandidate(chunk, i, whole, keyHead, keyMask)) < whole; ++i) {
+        for (size_t i = 0; (i = nextCandidate(chunk, i, whole, window)) < whole; ++i) {
             const unsigned char* record = chunk + i * kDpmxRecordSize;
             if (nameMatches(record, key, keyLength)) {
                 std::memcpy(g_byRecord, record, kDpmxRecordSize);
@@ -201,39 +243,33 @@ int findEntry(const char* name)
             break;
         }
     }
-    std::fclose(f);
-
-    if (!found)
-        return -1;
+    std::free(block);
+    if (!found) {
+        std::fclose(f);
+        return nullptr;
+    }
     g_dwEntryOffset = recordDword(kDpmxOffsetField);
     g_dwEntrySize = recordDword(kDpmxSizeField);
+    return f;
+}
+
+int findEntry(const char* name)
+{
+    FILE* f = openEntry(name);
+    if (!f)
+        return -1;
+    std::fclose(f);
     return 0;
 }
 
-int32_t readData(const char* name, void* buffer, uint32_t count, int32_t offset)
+int32_t readEntry(FILE* pack, void* buffer)
 {
-    FILE* f = nullptr;
-    if (g_bPackOpen == 1 && findEntry(name) == 0) {
-        // Positions are 32-bit: the sum wraps as the data base does, and one
-        // that reaches 2^31 would make the seek fail and the read start
-        // somewhere else.
-        const uint32_t position = g_dwDataBase + g_dwEntryOffset + static_cast<uint32_t>(offset);
-        if (position >= kDpmxPositionLimit)
-            return -1;
-        f = std::fopen(g_szPackName, "rb");
-        if (!f)
-            return -1;
-        std::fseek(f, static_cast<long>(position), SEEK_SET);
-    } else {
-        if (!name)
-            return -1;
-        f = std::fopen(name, "rb");
-        if (!f)
-            return -1;
-        if (offset > 0)
-            std::fseek(f, offset, SEEK_SET);
-    }
-    const size_t got = std::fread(buffer, 1, count, f);
-    std::fclose(f);
-    return static_cast<int32_t>(got);
+    // Positions are 32-bit: the sum wraps as the data base does, and one
+    // that reaches 2^31 would make the seek fail and the read start
+    // somewhere else.
+    const uint32_t position = g_dwDataBase + g_dwEntryOffset;
+    if (position >= kDpmxPositionLimit)
+        return -1;
+    std::fseek(pack, static_cast<long>(position), SEEK_SET);
+    return static_cast<int32_t>(std::fread(buffer, 1, g_dwEntrySize, pack));
 }

@@ -14,10 +14,28 @@ extern HINSTANCE g_hInstance;
 // so guarded boxes appear whatever tovinit's third argument holds.
 extern int g_nVerbose;
 
-// Saved by tovinit, restored by tovsysmode(0).
+// The user's screen-saver and power settings, saved by tovinit and written
+// back by a restore. They outlive the process (they live in the user's
+// profile), so only values read from the user's settings are ever written
+// back: g_bSettingsSaved says there are some. g_bSettingsSuppressed is set
+// while this module has switched them off and not restored them since.
 extern BOOL g_bScreenSaveActive;
 extern BOOL g_bPowerOffActive;
 extern BOOL g_bLowPowerActive;
+extern BOOL g_bSettingsSaved;
+extern BOOL g_bSettingsSuppressed;
+
+// Reads the three settings into the saved values; while they are
+// suppressed, the values saved before stay (they are the user's).
+void saveUserSettings();
+// Writes the saved values back, when there are any, and ends the
+// suppression.
+void restoreUserSettings();
+
+// Successful CoInitialize calls of tovinit that tovbye has not undone yet:
+// COM is ended exactly as often as this module started it, so a host that
+// initialised COM on its thread itself keeps its own initialisation.
+extern int g_nComInitCount;
 
 // The last in-memory file image of the music loaders (or of `test`). The
 // music slots keep their own blocks until no segment reads them (and free

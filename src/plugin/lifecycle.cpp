@@ -21,6 +21,8 @@ extern "C" int TOLVO_CALL tovinit(TolvoWindowInfo* info, int32_t init_mask, int3
         showCommandBox(kTextTovinitCom);
         return -1;
     }
+    // Each success, S_FALSE too, is one initialisation to end.
+    ++g_nComInitCount;
 
     // Bit 0 input, bit 1 music, bit 2 movie; any mask outside 1..7 starts all
     // three. An engine that is started again is released first, so a second
@@ -39,9 +41,7 @@ extern "C" int TOLVO_CALL tovinit(TolvoWindowInfo* info, int32_t init_mask, int3
         g_engines.initDShow();
     }
 
-    g_sys.SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &g_bScreenSaveActive, SPIF_UPDATEINIFILE);
-    g_sys.SystemParametersInfoA(SPI_GETPOWEROFFACTIVE, 0, &g_bPowerOffActive, SPIF_UPDATEINIFILE);
-    g_sys.SystemParametersInfoA(SPI_GETLOWPOWERACTIVE, 0, &g_bLowPowerActive, SPIF_UPDATEINIFILE);
+    saveUserSettings();
     return 0;
 }
 
@@ -63,6 +63,13 @@ extern "C" int TOLVO_CALL tovbye(int32_t, int32_t, int32_t, int32_t)
         g_pWaveImage = nullptr;
     }
 
-    g_sys.CoUninitialize();
+    // A game that ends with the settings switched off leaves the machine as
+    // it found it.
+    if (g_bSettingsSuppressed)
+        restoreUserSettings();
+
+    // Only what tovinit started: the host's own initialisation stays.
+    for (; g_nComInitCount > 0; --g_nComInitCount)
+        g_sys.CoUninitialize();
     return 0;
 }

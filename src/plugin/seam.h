@@ -21,6 +21,16 @@ struct SysCalls {
     BOOL(WINAPI* GetFileVersionInfoA)(LPCSTR, DWORD, DWORD, LPVOID);
     BOOL(WINAPI* VerQueryValueA)(LPCVOID, LPCSTR, LPVOID*, PUINT);
     BOOL(WINAPI* GetClientRect)(HWND, LPRECT);
+    // Which game controllers are XInput pads, and the XInput library, which
+    // is loaded at run time (it is missing on some systems).
+    UINT(WINAPI* GetRawInputDeviceList)(PRAWINPUTDEVICELIST, PUINT, UINT);
+    UINT(WINAPI* GetRawInputDeviceInfoA)(HANDLE, UINT, LPVOID, PUINT);
+    HMODULE(WINAPI* LoadLibraryA)(LPCSTR);
+    FARPROC(WINAPI* GetProcAddress)(HMODULE, LPCSTR);
+    BOOL(WINAPI* FreeLibrary)(HMODULE);
+    // The thread timer that stops the pads' motors on the host's thread.
+    UINT_PTR(WINAPI* SetTimer)(HWND, UINT_PTR, UINT, TIMERPROC);
+    BOOL(WINAPI* KillTimer)(HWND, UINT_PTR);
 };
 
 extern SysCalls g_sys;

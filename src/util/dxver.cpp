@@ -9,6 +9,7 @@
 #include <oleauto.h>
 
 #include "util.h"
+#include "../plugin/records.h"
 #include "../plugin/seam.h"
 
 // The diagnostic service's identifiers are in no import library: they are
@@ -140,7 +141,7 @@ extern "C" int TOLVO_CALL tovdxver(TolvoVar* var, int32_t, int32_t, int32_t)
         var->type = TOLVO_TYPE_STRING;
     // Never past the variable's storage: a short one gets the text cut and
     // terminated, one without storage gets nothing.
-    if (var->word_count <= 0 || !var->data)
+    if (!hasStorage(var))
         return 0;
     // Three words hold any text; counting bytes from more could wrap.
     const size_t room = var->word_count >= 3 ? kDxVersionTextSize : static_cast<size_t>(var->word_count) * 4;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "util.h"
+#include "../plugin/records.h"
 
 const int32_t g_nAngleSize = 256;
 const double g_dRadius = 256.0;
@@ -39,7 +40,8 @@ extern "C" int TOLVO_CALL tovsin(int32_t* result, int32_t angle, int32_t size, i
 {
     const double t = angleRadians(angle, size);
     const double v = size == 0 ? std::sin(t) * g_dRadius : size * std::sin(t);
-    *result = truncToInt(v);
+    if (hasResult(result))
+        *result = truncToInt(v);
     return 0;
 }
 
@@ -49,7 +51,8 @@ extern "C" int TOLVO_CALL tovcos(int32_t* result, int32_t angle, int32_t size, i
 {
     const double t = angleRadians(angle, size) - g_dPi;
     const double v = size == 0 ? std::cos(t) * g_dRadius : size * std::cos(t);
-    *result = truncToInt(v);
+    if (hasResult(result))
+        *result = truncToInt(v);
     return 0;
 }
 
@@ -61,13 +64,15 @@ extern "C" int TOLVO_CALL tovatan(int32_t* result, int32_t x, int32_t y, int32_t
     double r = (theta + g_dPi) * g_dStepsPerRadian;
     if (r == 256.0)
         r = 0.0;
-    *result = truncToInt(r);
+    if (hasResult(result))
+        *result = truncToInt(r);
     return 0;
 }
 
 extern "C" int TOLVO_CALL tovsqr(int32_t* result, int32_t value, int32_t, int32_t)
 {
     // sqrt of a negative value is not a number, which stores 0.
-    *result = truncToInt(std::sqrt(static_cast<double>(value)));
+    if (hasResult(result))
+        *result = truncToInt(std::sqrt(static_cast<double>(value)));
     return 0;
 }

@@ -249,6 +249,23 @@ TEST_F(Commands, BeforeInitAndAfterByeEveryCommandAnswersWithoutAnEngine)
     }
 }
 
+// With every engine running, a null result pointer or variable record
+// crashes nothing: the command answers its failure (0 where it has none).
+TEST_F(Commands, NullResultPointersAndRecordsAnswerTheirFailure)
+{
+    int delta;
+    ASSERT_EQ(call("tovinit", &delta), 0);
+    for (const char* name : kCommands) {
+        unsigned a[4];
+        argsFor(name, a);
+        if (a[0] != unsigned(uintptr_t(&result)) && a[0] != unsigned(uintptr_t(&var)))
+            continue;
+        a[0] = 0;
+        EXPECT_EQ(callWithStackProbe(command(name), a, &delta), expectedIdle(name) == 0 ? 0 : -1) << name;
+    }
+    EXPECT_EQ(call("tovbye", &delta), 0);
+}
+
 TEST_F(Commands, IdleAnswersLeaveTheDocumentedMarks)
 {
     auto fn = [](const char* n) { return command(n); };

@@ -402,6 +402,21 @@ void FakeDInput::install(FakeSystem& system)
     };
 }
 
+FakeDIDevice& FakeDInput::addXInputPad(FakeSystem& system, const std::string& padName, bool forceFeedback,
+                                       WORD vendor, WORD product, int user)
+{
+    FakeDIDevice& d = addJoystick(padName, forceFeedback, 5);
+    controllers.back().instance.guidProduct = {static_cast<DWORD>(vendor | product << 16), 0, 0,
+                                               {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'}};
+    char raw[128];
+    std::snprintf(raw, sizeof raw, "\\\\?\\HID#VID_%04X&PID_%04X&IG_%02d#7&1a2b3c&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}",
+                  vendor, product, static_cast<int>(controllers.size()) - 1);
+    system.rawDevices.push_back({RIM_TYPEHID, raw});
+    if (user >= 0)
+        system.xinputConnected[user] = true;
+    return d;
+}
+
 FakeDIDevice& FakeDInput::mouse() { return *mouse_; }
 FakeDIDevice& FakeDInput::keyboard() { return *keyboard_; }
 

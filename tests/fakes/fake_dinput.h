@@ -221,6 +221,12 @@ public:
     };
     FakeDIDevice& addJoystick(const std::string& name, bool forceFeedback = false, int axes = 2);
     std::vector<Controller> controllers;
+    // An Xbox-style pad: a controller whose product GUID carries the USB ids
+    // (as DirectInput makes it for a HID device) and whose raw input
+    // interface name marks it as an XInput device, connected at XInput's
+    // user index `user` (-1: at none).
+    FakeDIDevice& addXInputPad(FakeSystem& system, const std::string& name, bool forceFeedback, WORD vendor,
+                               WORD product, int user);
 
     HRESULT enumDevicesResult = DI_OK;
     struct DeviceEnumeration {

@@ -1,7 +1,10 @@
 #include "fakes/fake_system.h"
 
+#include <xinput.h>
+
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "fakes/fault_plan.h"
 
@@ -76,6 +79,9 @@ static BOOL WINAPI fakeSystemParametersInfoA(UINT action, UINT uiParam, PVOID pv
     case SPI_GETSCREENSAVEACTIVE: *out = s_fake->spiValue[0]; break;
     case SPI_GETPOWEROFFACTIVE: *out = s_fake->spiValue[1]; break;
     case SPI_GETLOWPOWERACTIVE: *out = s_fake->spiValue[2]; break;
+    case SPI_SETSCREENSAVEACTIVE: s_fake->spiValue[0] = uiParam; break;
+    case SPI_SETPOWEROFFACTIVE: s_fake->spiValue[1] = uiParam; break;
+    case SPI_SETLOWPOWERACTIVE: s_fake->spiValue[2] = uiParam; break;
     default: break;
     }
     return TRUE;
@@ -165,6 +171,144 @@ static BOOL WINAPI fakeGetClientRect(HWND hwnd, LPRECT rect)
     return s_fake->getClientRect ? s_fake->getClientRect(hwnd, rect) : ::GetClientRect(hwnd, rect);
 }
 
+static UINT WINAPI fakeGetRawInputDeviceList(PRAWINPUTDEVICELIST list, PUINT count, UINT)
+{
+    s_fake->calls.push_back("GetRawInputDeviceList");
+    const UINT n = static_cast<UINT>(s_fake->rawDevices.size());
+    // Too small also when a device was plugged in since the count.
+    const unsigned kind = faultAt("seam", "GetRawInputDeviceList", list ? kFaultError | kFaultTooSmall : kFaultError);
+    if (kind == kFaultError || !list || *count < n || kind == kFaultTooSmall) {
+        const bool query = !list && !kind;
+        *count = n + (kind == kFaultTooSmall);
+        return query ? 0 : static_cast<UINT>(-1);
+    }
+    for (UINT k = 0; k < n; ++k)
+        list[k] = {reinterpret_cast<HANDLE>(static_cast<uintptr_t>(k + 1)), s_fake->rawDevices[k].type};
+    return n;
+}
+
+static UINT WINAPI fakeGetRawInputDeviceInfoA(HANDLE device, UINT, LPVOID data, PUINT size)
+{
+    s_fake->calls.push_back("GetRawInputDeviceInfoA");
+    const std::string& name = s_fake->rawDevices.at(reinterpret_cast<uintptr_t>(device) - 1).name;
+    const UINT need = static_cast<UINT>(name.size() + 1); // characters, the terminator too
+    if (faultAt("seam", "GetRawInputDeviceInfoA", kFaultError) || *size < need)
+        return static_cast<UINT>(-1);
+    std::memcpy(data, name.c_str(), need);
+    return need;
+}
+
+static DWORD WINAPI fakeXInputSetState(DWORD user, XINPUT_VIBRATION* v)
+{
+    s_fake->calls.push_back("XInputSetState");
+    // A pad that fails is taken as unplugged: its motors stopped with it.
+    if (faultAt("XInput", "XInputSetState", kFaultError))
+        s_fake->xinputConnected[user] = false;
+    if (!s_fake->xinputConnected[user])
+        return ERROR_DEVICE_NOT_CONNECTED;
+    if (s_fake->xinputSetStateResult != ERROR_SUCCESS)
+        return s_fake->xinputSetStateResult;
+    const WORD l = v->wLeftMotorSpeed, r = v->wRightMotorSpeed;
+    const std::string what = l == 0xFFFF && r == 0xFFFF ? "on" : !l && !r ? "off" : std::to_string(l) + " " + std::to_string(r);
+    s_fake->motors.push_back(std::to_string(user) + " " + what);
+    return ERROR_SUCCESS;
+}
+
+static DWORD WINAPI fakeXInputGetCapabilities(DWORD user, DWORD, XINPUT_CAPABILITIES* caps)
+{
+    s_fake->calls.push_back("XInputGetCapabilities");
+    if (faultAt("XInput", "XInputGetCapabilities", kFaultError) || !s_fake->xinputConnected[user])
+        return ERROR_DEVICE_NOT_CONNECTED;
+    *caps = {};
+    return ERROR_SUCCESS;
+}
+
+// A fake XInput library's handle: its position in this list, past the base.
+static const char* const kXInputNames[] = {"xinput1_4.dll", "xinput1_3.dll", "xinput9_1_0.dll"};
+static const uintptr_t kFakeModuleBase = 0x7e570000;
+
+static HMODULE WINAPI fakeLoadLibraryA(LPCSTR path)
+{
+    s_fake->calls.push_back("LoadLibraryA");
+    s_fake->loadedPaths.push_back(path);
+    const std::string file = s_fake->loadedPaths.back().substr(s_fake->loadedPaths.back().find_last_of('\\') + 1);
+    for (size_t k = 0; k < std::size(kXInputNames); ++k) {
+        if (file == kXInputNames[k] && s_fake->libraries.count(file) && !faultAt("seam", "LoadLibraryA", kFaultError)) {
+            ++s_fake->openLibraries;
+            return reinterpret_cast<HMODULE>(kFakeModuleBase + k);
+        }
+    }
+    return nullptr;
+}
+
+static FARPROC WINAPI fakeGetProcAddress(HMODULE, LPCSTR name)
+{
+    s_fake->calls.push_back("GetProcAddress");
+    void* f = nullptr;
+    if (!std::strcmp(name, "XInputSetState"))
+        f = reinterpret_cast<void*>(fakeXInputSetState);
+    if (!std::strcmp(name, "XInputGetCapabilities"))
+        f = reinterpret_cast<void*>(fakeXInputGetCapabilities);
+    return faultAt("seam", "GetProcAddress", kFaultError) ? nullptr : reinterpret_cast<FARPROC>(f);
+}
+
+static BOOL WINAPI fakeFreeLibrary(HMODULE)
+{
+    s_fake->calls.push_back("FreeLibrary");
+    --s_fake->openLibraries;
+    return TRUE;
+}
+
+static UINT_PTR WINAPI fakeSetTimer(HWND, UINT_PTR id, UINT ms, TIMERPROC proc)
+{
+    s_fake->calls.push_back("SetTimer");
+    if (faultAt("seam", "SetTimer", kFaultError))
+        return 0;
+    // The same timer when the id is a live one's, else a new one.
+    static UINT_PTR s_lastId = 0x100;
+    auto& timers = s_fake->timers;
+    auto it = std::find_if(timers.begin(), timers.end(), [id](const FakeSystem::Timer& t) { return t.id == id; });
+    if (it == timers.end())
+        it = timers.insert(timers.end(), {++s_lastId, 0, nullptr});
+    it->ms = ms;
+    it->proc = proc;
+    return it->id;
+}
+
+static BOOL WINAPI fakeKillTimer(HWND, UINT_PTR id)
+{
+    s_fake->calls.push_back("KillTimer");
+    auto& timers = s_fake->timers;
+    const size_t before = timers.size();
+    timers.erase(std::remove_if(timers.begin(), timers.end(), [id](const FakeSystem::Timer& t) { return t.id == id; }),
+                 timers.end());
+    return timers.size() < before;
+}
+
+void FakeSystem::fireTimers()
+{
+    for (const Timer& t : std::vector<Timer>(timers))
+        t.proc(nullptr, WM_TIMER, t.id, clock);
+}
+
+std::string FakeSystem::xinputProblems() const
+{
+    std::string out;
+    if (openLibraries != 0)
+        out += std::to_string(openLibraries) + " library(ies) left loaded\n";
+    if (!timers.empty())
+        out += std::to_string(timers.size()) + " timer(s) left\n";
+    for (int user = 0; user < 4; ++user) {
+        std::string last = "off";
+        for (const std::string& m : motors)
+            if (m.rfind(std::to_string(user) + " ", 0) == 0)
+                last = m.substr(2);
+        if (last != "off" && xinputConnected[user])
+            out += "the motors of XInput user " + std::to_string(user) + " left running\n";
+    }
+    return out;
+}
+
 FakeSystemScope::FakeSystemScope() : saved_(g_sys)
 {
     s_fake = &fake_;
@@ -182,6 +326,13 @@ FakeSystemScope::FakeSystemScope() : saved_(g_sys)
     g_sys.GetFileVersionInfoA = fakeGetFileVersionInfoA;
     g_sys.VerQueryValueA = fakeVerQueryValueA;
     g_sys.GetClientRect = fakeGetClientRect;
+    g_sys.GetRawInputDeviceList = fakeGetRawInputDeviceList;
+    g_sys.GetRawInputDeviceInfoA = fakeGetRawInputDeviceInfoA;
+    g_sys.LoadLibraryA = fakeLoadLibraryA;
+    g_sys.GetProcAddress = fakeGetProcAddress;
+    g_sys.FreeLibrary = fakeFreeLibrary;
+    g_sys.SetTimer = fakeSetTimer;
+    g_sys.KillTimer = fakeKillTimer;
 }
 
 FakeSystemScope::~FakeSystemScope()

@@ -11,6 +11,7 @@
 #include <objbase.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@ struct FakeSystem {
     // Scripted answers of the simple entries.
     HRESULT coInitializeResult = S_OK;
     DWORD clock = 0;
-    BOOL spiValue[3] = {1, 1, 1}; // what SPI_GETSCREENSAVE/POWEROFF/LOWPOWERACTIVE report
+    BOOL spiValue[3] = {1, 1, 1}; // the settings SPI_GET/SET...SCREENSAVE/POWEROFF/LOWPOWERACTIVE read and write
     // What GetCurrentDirectoryA answers when it has no hook; empty: the real one.
     std::string currentDirectory;
 
@@ -37,6 +38,36 @@ struct FakeSystem {
     std::function<BOOL(LPCSTR, DWORD, DWORD, LPVOID)> getFileVersionInfoA;
     std::function<BOOL(LPCVOID, LPCSTR, LPVOID*, PUINT)> verQueryValueA;
     std::function<BOOL(HWND, LPRECT)> getClientRect;
+
+    // Raw input devices as GetRawInputDeviceList lists them (the handle of
+    // entry k is k + 1), with their interface names.
+    struct RawDevice {
+        DWORD type; // RIM_TYPEHID, ...
+        std::string name;
+    };
+    std::vector<RawDevice> rawDevices;
+
+    // The libraries LoadLibraryA finds, by file name ("xinput1_3.dll"), each a
+    // fake XInput; none by default (XInput is absent).
+    std::set<std::string> libraries;
+    std::vector<std::string> loadedPaths; // what LoadLibraryA was asked for
+    int openLibraries = 0;                // loaded and not yet freed
+    bool xinputConnected[4] = {};         // a pad at the user index
+    DWORD xinputSetStateResult = ERROR_SUCCESS;
+    std::vector<std::string> motors; // each XInputSetState that held: "0 on", "0 off" or "0 LEFT RIGHT"
+
+    // Live thread timers; fireTimers() calls their callbacks as the host's
+    // message loop does once their time has come.
+    struct Timer {
+        UINT_PTR id;
+        UINT ms;
+        TIMERPROC proc;
+    };
+    std::vector<Timer> timers;
+    void fireTimers();
+    // Empty when no library stayed loaded, no timer set and no connected
+    // pad's motors running; otherwise what is left.
+    std::string xinputProblems() const;
 
     // Recorded calls, in order, by entry name ("CoInitialize",
     // "CoCreateInstance", "MessageBoxA", "SystemParametersInfoA", ...).
@@ -70,6 +101,7 @@ public:
     FakeSystemScope(const FakeSystemScope&) = delete;
     FakeSystemScope& operator=(const FakeSystemScope&) = delete;
     FakeSystem& fake() { return fake_; }
+    const FakeSystem& fake() const { return fake_; }
 
 private:
     FakeSystem fake_;

@@ -185,6 +185,8 @@ struct Platform {
         di.install(sys.fake());
         di.addJoystick("pad", true, 2);
         di.addJoystick("stick with a name longer than its variable", false, 4);
+        di.addXInputPad(sys.fake(), "xbox pad", false, 0x045E, 0x028E, 1);
+        sys.fake().libraries = {"xinput1_4.dll"};
         sys.fake().getFileAttributesA = [](LPCSTR name) -> DWORD {
             return kExistingFiles.count(name) ? FILE_ATTRIBUTE_NORMAL : INVALID_FILE_ATTRIBUTES;
         };
@@ -201,7 +203,7 @@ struct Platform {
     // released once more or used afterwards.
     std::string releaseProblems() const
     {
-        std::string out = di.releaseProblems();
+        std::string out = di.releaseProblems() + sys.fake().xinputProblems();
         auto music = [&out](const auto* o) {
             if (o->moduleRefs() != 0)
                 out += o->name() + ": " + std::to_string(o->moduleRefs()) + " reference(s) left\n";
@@ -264,6 +266,8 @@ const Session kGame = {
         {"tovjoytrigger", 0, [](Host& h) { return tovjoytrigger(h.n.value(), 1, 0, 0); }},
         {"tovjoyshock", 0, [](Host&) { return tovjoyshock(0, 0, 0, 0); }},
         {"tovjoyshock", -1, [](Host&) { return tovjoyshock(1, 0, 0, 0); }},
+        {"tovjoyforce", 0, [](Host& h) { return tovjoyforce(&h.flag.rec, 2, 0, 0); }},
+        {"tovjoyshock", 0, [](Host&) { return tovjoyshock(2, 0, 0, 0); }},
         {"tovmusicload", 0, [](Host&) { return tovmusicload(0, "tune.mid", 0, 0); }},
         {"tovmusicload", 0, [](Host&) { return tovmusicload(1, "intro.sgt", 0, 0); }},
         {"tovmusicload", 0, [](Host&) { return tovmusicload(2, "tone.wav", 0, 0); }},
@@ -391,6 +395,8 @@ void resetModule()
     std::memset(g_byJoyLatch, 0, sizeof g_byJoyLatch);
     g_dwFpsLastTime = g_dwFpsCount = 0;
     g_bScreenSaveActive = g_bPowerOffActive = g_bLowPowerActive = 0;
+    g_bSettingsSaved = g_bSettingsSuppressed = 0;
+    g_nComInitCount = 0;
     g_nVerbose = 1;
     g_hWnd = nullptr;
     g_hInstance = nullptr;
@@ -417,6 +423,7 @@ std::string heldAfterBye()
     held(g_lpDIKeyboard, "g_lpDIKeyboard");
     heldTable(g_lpDIJoystick, "g_lpDIJoystick");
     heldTable(g_lpDIEffect, "g_lpDIEffect");
+    held(g_hXInput, "g_hXInput");
     held(g_lpPerformance, "g_lpPerformance");
     held(g_lpLoader, "g_lpLoader");
     held(g_lpAudioPath, "g_lpAudioPath");

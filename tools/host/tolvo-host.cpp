@@ -13,9 +13,15 @@
 //            "${VAR}" in a text is the environment variable VAR's value;
 //            texts are code page 932, escapes \n \t \xHH \\ \"
 //            @NAME (variable record) | window (the window-info record)
+//            NAME (an integer reference, as in print: its value)
 //   print NAME [int|str|hex]    NAME may be result, NAME.type/.kind/.words,
 //                               NAME[K] (the K-th 32-bit word of the storage)
-//   expect NAME VALUE           VALUE: integer, "text", or hex:0102ff (leading bytes)
+//   expect NAME VALUE           VALUE: integer, an integer reference, "text", or
+//                               hex:0102ff (leading bytes)
+//   check NAME VALUE ["what"]   as expect, and prints the answer beside the
+//                               expected one either way
+//   summary                     prints how many checks held and which failed
+//   add NAME VALUE              NAME += VALUE
 //   wait MS                     keeps the window alive for MS milliseconds
 //   repeat N ... end            runs the block N times
 //   repeat N until NAME VALUE   ... or until NAME (as in expect) holds VALUE
@@ -44,6 +50,7 @@
 // or the DLL could not be loaded.
 #include <windows.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -237,6 +244,18 @@ std::string hexOf(const void* data, size_t n)
     return s;
 }
 
+// A number, or the value of an integer reference (a word that begins with a
+// letter or an underscore).
+int32_t valueOf(const std::string& w, int lineNo)
+{
+    int32_t v = 0;
+    if (!w.empty() && (std::isalpha(static_cast<unsigned char>(w[0])) || w[0] == '_'))
+        integerOf(w, lineNo, v);
+    else
+        v = parseInt(w, lineNo);
+    return v;
+}
+
 Command resolve(const std::string& name, int lineNo)
 {
     const std::string decorated = "_" + name + "@16";
@@ -262,10 +281,13 @@ uint32_t argument(const std::string& w, int lineNo)
     }
     if (w[0] == '@')
         return reinterpret_cast<uint32_t>(&lookup(w.substr(1), lineNo).rec);
-    return static_cast<uint32_t>(parseInt(w, lineNo));
+    return static_cast<uint32_t>(valueOf(w, lineNo));
 }
 
 int g_failures = 0;
+int g_checks = 0;
+int g_checksFailed = 0;
+std::string g_failedChecks; // " SCRIPT:LINE" of each failed check
 bool g_break = false; // set by `break`, cleared by the repeat it leaves
 int g_repeatDepth = 0;
 
@@ -278,12 +300,12 @@ int32_t* integerTarget(const std::string& name, int lineNo)
     return static_cast<int32_t*>(v.rec.data);
 }
 
-// NAME (an integer reference) equals VALUE (a number).
+// NAME (an integer reference) equals VALUE (a number or a reference).
 bool holds(const std::vector<std::string>& w, size_t at, int lineNo)
 {
     int32_t v = 0;
     integerOf(w[at], lineNo, v);
-    return v == parseInt(w[at + 1], lineNo);
+    return v == valueOf(w[at + 1], lineNo);
 }
 
 // REF holds VALUE: a number (REF read as an integer), "text" (the
@@ -309,7 +331,7 @@ bool compare(const std::string& ref, const std::string& value, int lineNo, std::
     }
     int32_t v = 0;
     integerOf(ref, lineNo, v);
-    const int32_t e = parseInt(value, lineNo);
+    const int32_t e = valueOf(value, lineNo);
     got = std::to_string(v);
     want = std::to_string(e);
     return v == e;
@@ -440,6 +462,29 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
                         got.c_str());
             ++g_failures;
         }
+    } else if (op == "check") {
+        if (w.size() != 3 && (w.size() != 4 || !isQuoted(w[3])))
+            fail(n, "usage: check NAME VALUE [\"what\"]");
+        std::string got, want;
+        const bool held = compare(w[1], w[2], n, got, want);
+        const std::string what = w.size() == 4 ? w[3].substr(1) + ": " : "";
+        std::printf("%-4s  %s%s = %s, expected %s\n", held ? "ok" : "FAIL", what.c_str(), w[1].c_str(), got.c_str(),
+                    want.c_str());
+        ++g_checks;
+        if (!held) {
+            ++g_failures;
+            ++g_checksFailed;
+            g_failedChecks += " " + std::string(g_scriptName) + ":" + std::to_string(n);
+        }
+    } else if (op == "summary") {
+        if (w.size() != 1)
+            fail(n, "usage: summary");
+        std::printf("summary: %d checks, %d ok, %d failed%s%s\n", g_checks, g_checks - g_checksFailed,
+                    g_checksFailed, g_checksFailed ? ":" : "", g_failedChecks.c_str());
+    } else if (op == "add") {
+        if (w.size() != 3)
+            fail(n, "usage: add NAME VALUE");
+        *integerTarget(w[1], n) += parseInt(w[2], n);
     } else if (op == "wait") {
         if (w.size() != 2)
             fail(n, "usage: wait MS");

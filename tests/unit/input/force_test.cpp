@@ -2,6 +2,14 @@
 #include "input_fixture.h"
 
 #include <cstdio>
+#include <functional>
+
+#include <xinput.h>
+
+#include <utility>
+
+#include "../tools/common/platform_name.h"
+#include "unit/case_trace.h"
 
 namespace {
 
@@ -151,6 +159,197 @@ TEST_F(Force, FiveCodesFailTheJolt)
         EXPECT_EQ(tovjoyshock(0, 0, 0, 0), 0) << std::hex << hr;
     }
     EXPECT_TRUE(sys.fake().boxes.empty());
+}
+
+// Xbox-style pads: DirectInput opens them without force feedback, and their
+// motors answer to XInput, found through the raw input devices' names.
+class Rumble : public Force {
+public:
+    void SetUp() override
+    {
+        Force::SetUp();
+        fake().libraries = {"xinput1_4.dll"};
+        fake().clock = 1000;
+    }
+    FakeSystem& fake() { return sys.fake(); }
+    void pad(FakeDInput& d, bool ff = false, int user = 0) { d.addXInputPad(fake(), "pad", ff, 0x045E, 0x028E, user); }
+    std::vector<std::string> motors() { return std::exchange(fake().motors, {}); }
+    int force(int32_t joystick)
+    {
+        int32_t v = 0;
+        TolvoVar var{};
+        var.word_count = 1;
+        var.data = &v;
+        return tovjoyforce(&var, joystick, 0, 0) == 0 ? v : -9;
+    }
+};
+
+TEST_F(Rumble, WhichPadsRumbleAndAtWhichUserIndex)
+{
+    struct Row {
+        const char* name;
+        std::function<void(Rumble&, FakeDInput&)> attach;
+        std::vector<int> user; // the index a jolt reaches; -1 no jolt, -2 DirectInput's effect
+        size_t loads;          // XInput libraries asked for, in their order
+    };
+    const Row rows[] = {
+        {"one pad", [](Rumble& t, FakeDInput& d) { t.pad(d); }, {0}, 1},
+        {"two pads, users 1 and 3", [](Rumble& t, FakeDInput& d) { t.pad(d, false, 3), t.pad(d, false, 1); }, {1, 3}, 1},
+        {"a pad that DirectInput shakes takes its index",
+         [](Rumble& t, FakeDInput& d) { t.pad(d, true, 0), t.pad(d, false, 1); }, {-2, 1}, 1},
+        {"a plain joystick, then a pad", [](Rumble& t, FakeDInput& d) { d.addJoystick("plain"), t.pad(d); }, {-1, 0}, 1},
+        {"no user index left", [](Rumble& t, FakeDInput& d) { t.pad(d, false, 2), t.pad(d, false, -1); }, {2, -1}, 1},
+        {"no XInput", [](Rumble& t, FakeDInput& d) { t.pad(d), t.fake().libraries.clear(); }, {-1}, 3},
+        {"only xinput9_1_0",
+         [](Rumble& t, FakeDInput& d) { t.pad(d, false, 2), t.fake().libraries = {"xinput9_1_0.dll"}; }, {2}, 3},
+        {"a product GUID without the USB ids",
+         [](Rumble& t, FakeDInput& d) { t.pad(d), d.controllers[0].instance.guidProduct.Data4[7] = 'X'; }, {-1}, 0},
+        {"an XInput device of other ids",
+         [](Rumble& t, FakeDInput& d) { t.pad(d), d.controllers[0].instance.guidProduct.Data1 = 0x028F045E; }, {-1}, 0},
+        {"an interface name without IG_",
+         [](Rumble& t, FakeDInput& d) { t.pad(d), t.fake().rawDevices[0].name.replace(25, 3, "MI_"); }, {-1}, 0},
+        {"not a HID device", [](Rumble& t, FakeDInput& d) { t.pad(d), t.fake().rawDevices[0].type = RIM_TYPEMOUSE; }, {-1}, 0},
+    };
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    const char* const libraries[] = {"\\xinput1_4.dll", "\\xinput1_3.dll", "\\xinput9_1_0.dll"};
+    for (const Row& row : rows) {
+        CASE_TRACE(row.name);
+        fake() = FakeSystem{};
+        SetUp();
+        FakeDInput fresh;
+        fresh.install(fake());
+        row.attach(*this, fresh);
+        ASSERT_EQ(initDInput(), 1);
+        ASSERT_EQ(g_nJoystickCount, static_cast<int>(row.user.size()));
+        ASSERT_EQ(fake().loadedPaths.size(), row.loads);
+        for (size_t k = 0; k < row.loads; ++k)
+            EXPECT_EQ(fake().loadedPaths[k], system + std::string(libraries[k]));
+        for (int j = 0; j < g_nJoystickCount; ++j) {
+            const int user = row.user[j];
+            EXPECT_EQ(force(j), user == -1 ? 0 : 1) << j;
+            EXPECT_EQ(tovjoyshock(j, 0, 0, 0), user == -1 ? -1 : 0) << j;
+            EXPECT_EQ(motors(), user >= 0 ? std::vector<std::string>{std::to_string(user) + " on"}
+                                          : std::vector<std::string>{}) << j;
+        }
+        EXPECT_TRUE(fake().boxes.empty());
+        releaseDInput();
+        EXPECT_EQ(fresh.releaseProblems(), "");
+        EXPECT_EQ(fake().xinputProblems(), "");
+    }
+}
+
+// The motors run 0.2 s from the last jolt and stop at the timer's call or
+// the next poll after that, whichever comes first; tovbye stops them too.
+TEST_F(Rumble, TheMotorsStop)
+{
+    pad(di);
+    start();
+    EXPECT_EQ(tovjoyshock(0, 0, 0, 0), 0);
+    ASSERT_EQ(fake().timers.size(), 1u);
+    EXPECT_EQ(fake().timers[0].ms, 200u);
+    fake().clock = 1150;
+    EXPECT_EQ(tovjoyshock(0, 0, 0, 0), 0); // again from its beginning
+    fake().clock = 1340;
+    fake().fireTimers(); // early: set again for the rest
+    EXPECT_EQ(fake().timers.at(0).ms, 10u);
+    EXPECT_EQ(motors(), (std::vector<std::string>{"0 on", "0 on"}));
+    fake().clock = 1350;
+    fake().fireTimers();
+    EXPECT_EQ(motors(), std::vector<std::string>{"0 off"});
+    EXPECT_TRUE(fake().timers.empty());
+
+    // A host that only polls: any input command stops them.
+    using Poll = int(TOLVO_CALL*)(int32_t*, int32_t, int32_t, int32_t);
+    int32_t v;
+    for (Poll poll : {Poll{tovkeystate}, Poll{tovkeytrigger}, Poll{tovmousestate}, Poll{tovjoystate}, Poll{tovjoytrigger}}) {
+        EXPECT_EQ(tovjoyshock(0, 0, 0, 0), 0);
+        poll(&v, 0, 0, 0);
+        fake().clock += 200;
+        poll(&v, 0, 0, 0);
+        EXPECT_EQ(motors(), (std::vector<std::string>{"0 on", "0 off"}));
+        EXPECT_TRUE(fake().timers.empty());
+    }
+    EXPECT_EQ(tovjoyshock(0, 0, 0, 0), 0);
+    releaseDInput();
+    EXPECT_EQ(motors(), (std::vector<std::string>{"0 on", "0 off"}));
+}
+
+// An unplugged pad fails the jolt as a DirectInput device that lost its
+// input does; other XInput failures fail it without a box. A jolt that
+// still runs is stopped all the same.
+TEST_F(Rumble, AFailedJolt)
+{
+    pad(di);
+    start();
+    EXPECT_EQ(tovjoyshock(0, 0, 0, 0), 0);
+    for (DWORD rc : {DWORD{ERROR_DEVICE_NOT_CONNECTED}, DWORD{ERROR_GEN_FAILURE}}) {
+        for (int verbose : {1, 0}) {
+            fake().boxes.clear();
+            g_nVerbose = verbose;
+            fake().xinputSetStateResult = rc;
+            EXPECT_EQ(tovjoyshock(0, 0, 0, 0), -1);
+            const bool box = verbose == 1 && rc == ERROR_DEVICE_NOT_CONNECTED;
+            EXPECT_EQ(boxTexts(), box ? std::vector<std::string>{"-2147024866"} : std::vector<std::string>{}) << rc;
+            EXPECT_TRUE(!box || fake().boxes[0].caption == "tolvo");
+        }
+    }
+    fake().xinputSetStateResult = ERROR_SUCCESS;
+    fake().clock = 1200;
+    fake().fireTimers();
+    EXPECT_EQ(motors(), (std::vector<std::string>{"0 on", "0 off"}));
+    EXPECT_TRUE(fake().timers.empty());
+}
+
+// The platform's own raw input devices and XInput, with no pad attached (as
+// on the test machines): an Xbox pad that DirectInput reported finds no
+// XInput device among them, so nothing rumbles and XInput is not loaded.
+// XInput itself loads from the system folder and sees no pad.
+TEST_F(Rumble, ThisPlatformWithNoPad)
+{
+    g_sys.GetRawInputDeviceList = kRealSysCalls.GetRawInputDeviceList;
+    g_sys.GetRawInputDeviceInfoA = kRealSysCalls.GetRawInputDeviceInfoA;
+    g_sys.LoadLibraryA = kRealSysCalls.LoadLibraryA;
+    g_sys.GetProcAddress = kRealSysCalls.GetProcAddress;
+    g_sys.FreeLibrary = kRealSysCalls.FreeLibrary;
+    pad(di);
+    start();
+    EXPECT_EQ(force(0), 0);
+    EXPECT_EQ(tovjoyshock(0, 0, 0, 0), -1);
+    EXPECT_EQ(g_hXInput, nullptr);
+
+    ASSERT_TRUE(loadXInput());
+    char file[MAX_PATH] = "";
+    GetModuleFileNameA(g_hXInput, file, MAX_PATH);
+    EXPECT_TRUE(platformName() == "windows" || !strcasecmp(std::strrchr(file, '\\'), "\\xinput1_4.dll")) << file;
+    auto caps = reinterpret_cast<DWORD(WINAPI*)(DWORD, DWORD, XINPUT_CAPABILITIES*)>(
+        reinterpret_cast<void*>(GetProcAddress(g_hXInput, "XInputGetCapabilities")));
+    XINPUT_CAPABILITIES c{};
+    for (DWORD user = 0; user < 4; ++user)
+        EXPECT_EQ(caps(user, 0, &c), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED)) << user;
+}
+
+TEST(PadIds, XInputDeviceNames)
+{
+    struct Row {
+        const char* name;
+        uint32_t ids; // 0: not an XInput device
+    };
+    const Row rows[] = {
+        {"\\\\?\\HID#VID_045E&PID_028E&IG_00#3&2a5d&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}", 0x028E045E},
+        {"\\\\?\\hid#vid_045e&pid_0b13&ig_00#8&1c7b&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}", 0x0B13045E},
+        {"\\\\?\\HID#{00001124-0000-1000-8000-00805f9b34fb}_VID&0002045e_PID&02e0&IG_00#9&2b&0&0000", 0x02E0045E},
+        {"\\\\?\\HID#VID_054C&PID_09CC&MI_03#7&15c&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}", 0},
+        {"\\\\?\\HID#DEVID_1&VID_045E&PID_028E&IG_00", 0x028E045E},
+        {"\\\\?\\HID#VID_45E&PID_028E&IG_00", 0},
+        {"\\\\?\\HID#VID_045E&IG_00", 0},
+        {"IG_", 0},
+    };
+    for (const Row& row : rows) {
+        uint32_t ids = 0;
+        EXPECT_EQ(xinputIdsOfName(row.name, ids), row.ids != 0) << row.name;
+        EXPECT_EQ(ids, row.ids) << row.name;
+    }
 }
 
 } // namespace

@@ -37,6 +37,7 @@ protected:
     {
         releaseDInput();
         EXPECT_EQ(di.releaseProblems(), "");
+        EXPECT_EQ(sys.fake().xinputProblems(), "");
         g_hWnd = nullptr;
         g_hInstance = nullptr;
         g_nVerbose = 1;

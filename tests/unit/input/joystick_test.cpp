@@ -75,6 +75,13 @@ TEST_F(Joystick, NumberTestInItsOrder)
     EXPECT_EQ(tovjoyname(&v.rec, 1, 0, 0), -2);
     EXPECT_EQ(tovjoyforce(&v.rec, 1, 0, 0), -2);
     g_nJoystickCount = 2;
+
+    // Nowhere to store the answer: -1 and nothing else, for an open joystick.
+    EXPECT_EQ(tovjoynum(nullptr, 0, 0, 0), -1);
+    EXPECT_EQ(tovjoystate(nullptr, 1, 0, 0), -1);
+    EXPECT_EQ(tovjoytrigger(nullptr, 1, 0, 0), -1);
+    EXPECT_EQ(tovjoyname(nullptr, 1, 0, 0), -1);
+    EXPECT_EQ(tovjoyforce(nullptr, 1, 0, 0), -1);
 }
 
 TEST_F(Joystick, DirectionsAndButtons)

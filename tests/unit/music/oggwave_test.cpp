@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(Streams, EveryFormat,
                                          Format{"mono22050", 1, 22050}, Format{"stereo22050", 2, 22050},
                                          Format{"mono44100", 1, 44100}, Format{"stereo44100", 2, 44100},
                                          Format{"mono48000", 1, 48000}, Format{"stereo48000", 2, 48000},
-                                         Format{"six48000", 6, 48000}),
+                                         Format{"six48000", 6, 48000}, Format{"negfirst", 2, 44100}),
                          [](const testing::TestParamInfo<Format>& i) { return std::string(i.param.name); });
 
 TEST(OggToWave, EightBitSamplesAreUnsignedAsWaveWantsThem)

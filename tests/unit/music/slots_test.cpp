@@ -58,25 +58,20 @@ TEST_F(MusicSlots, AMidiFileIsLoadedByNameAndMarkedAsMidi)
     EXPECT_TRUE(dm.loader->getObjects.empty());
 }
 
-TEST_F(MusicSlots, OnlyALowerCaseMidExtensionOfTheLastComponentMarks)
+// Extensions are compared as Windows compares file names: in any case.
+TEST_F(MusicSlots, AMidExtensionOfTheLastComponentMarksWhateverItsCase)
 {
-    const char* names[] = {"a.MID", "a.Mid", "a.wav", "a.sgt", "noext", "dir.mid\\file", "a.mid.bak", "a.midi"};
-    for (const char* name : names) {
-        existing = {name};
-        EXPECT_EQ(tovmusicload(0, name, 0, 0), 0) << name;
-        EXPECT_TRUE(segmentIn(0)->setParams.empty()) << name;
+    const struct {
+        const char* name;
+        bool marked;
+    } rows[] = {{"a.mid", true},   {"a.MID", true},          {"a.Mid", true},      {"a.wav", false}, {"a.sgt", false},
+                {"noext", false},  {"dir.mid\\file", false}, {"a.mid.bak", false}, {"a.midi", false}};
+    for (const auto& row : rows) {
+        existing = {row.name};
+        EXPECT_EQ(tovmusicload(0, row.name, 0, 0), 0) << row.name;
+        EXPECT_EQ(segmentIn(0)->setParams.size(), row.marked ? 1u : 0u) << row.name;
     }
-    EXPECT_EQ(dm.loader->loadFiles.size(), std::size(names));
-}
-
-TEST_F(MusicSlots, AnUpperCaseOggGoesToTheLoaderAsAFile)
-{
-    existing = {"song.OGG", "song.Ogg"};
-    dm.loader->loadObjectFromFileResult = DMUS_E_UNSUPPORTED_STREAM;
-    EXPECT_EQ(tovmusicload(0, "song.OGG", 0, 0), -1);
-    EXPECT_EQ(tovmusicload(0, "song.Ogg", 0, 0), -1);
-    EXPECT_EQ(dm.loader->loadFiles.size(), 2u);
-    EXPECT_EQ(boxTexts(), std::vector<std::string>(2, kTextMusicLoadSegment));
+    EXPECT_EQ(dm.loader->loadFiles.size(), std::size(rows));
 }
 
 TEST_F(MusicSlots, ALoaderRefusalShowsItsBoxAndEmptiesTheSlot)
@@ -125,18 +120,27 @@ TEST_F(MusicSlots, ANameTooLongForTwoHundredSixtyWideCharactersIsRefused)
     EXPECT_EQ(dm.loader->loadFiles.back().path.size(), 259u);
 }
 
-TEST_F(MusicSlots, LoadingAgainReplacesTheSegmentWhileTheFirstPlaysOn)
+// Loading over music that repeats without end stops it; music with a count
+// plays on, and tovmusicstop of the slot still reaches it.
+TEST_F(MusicSlots, LoadingAgainStopsEndlessMusicAndTheSlotStillStopsTheRest)
 {
     existing = {"a.mid", "b.mid"};
-    ASSERT_EQ(tovmusicload(3, "a.mid", 0, 0), 0);
-    FakeSegment* first = segmentIn(3);
-    ASSERT_EQ(tovmusicplay(3, -1, 0, 0), 0);
-    ASSERT_EQ(tovmusicload(3, "b.mid", 0, 0), 0);
-    EXPECT_NE(segmentIn(3), first);
-    EXPECT_EQ(first->moduleRefs(), 1u); // the performance's: it still plays
-    EXPECT_TRUE(dm.performance->stops.empty());
-    ASSERT_EQ(tovmusicstop(-1, 0, 0, 0), 0);
-    EXPECT_EQ(first->moduleRefs(), 0u);
+    const struct {
+        int32_t repeats;
+        ULONG refsAfterLoad; // the retired list's and the performance's while it plays on
+    } rows[] = {{-1, 0}, {INT32_MIN, 0}, {2, 2}, {0, 2}};
+    for (const auto& row : rows) {
+        ASSERT_EQ(tovmusicload(3, "a.mid", 0, 0), 0);
+        FakeSegment* first = segmentIn(3);
+        ASSERT_EQ(tovmusicplay(3, row.repeats, 0, 0), 0);
+        dm.performance->stops.clear();
+        ASSERT_EQ(tovmusicload(3, "b.mid", 0, 0), 0);
+        EXPECT_NE(segmentIn(3), first);
+        EXPECT_EQ(first->moduleRefs(), row.refsAfterLoad) << row.repeats;
+        EXPECT_EQ(dm.performance->stops.size(), row.repeats < 0 ? 1u : 0u) << row.repeats;
+        ASSERT_EQ(tovmusicstop(3, 0, 0, 0), 0);
+        EXPECT_EQ(first->moduleRefs(), 0u) << row.repeats;
+    }
 }
 
 // --- tovmusicload2 ----------------------------------------------------------
