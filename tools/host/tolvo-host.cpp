@@ -683,7 +683,7 @@ int main(int argc, char** argv)
         return 2;
     }
     if (!createWindow(hidden)) {
-        std::fprintf(stderr, "tolvo-host: cannot create the main window\n");
+        std::fprintf(stderr, "tolvo-host: cannot create the main window (error %lu)\n", GetLastError());
         return 2;
     }
 
