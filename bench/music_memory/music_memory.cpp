@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "music/music.h"
-#include "plugin/frame.h"
-#include "plugin/seam.h"
+#include "plugin/globals.h"
+#include "plugin/syscalls.h"
 #include "unit/music/music_media.h"
 
 namespace {

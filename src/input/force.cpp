@@ -2,9 +2,10 @@
 #include <cstdio>
 
 #include "input.h"
-#include "plugin/records.h"
-#include "plugin/frame.h"
+#include "plugin/boxes.h"
+#include "plugin/globals.h"
 #include "plugin/messages.h"
+#include "plugin/records.h"
 
 extern "C" int TOLVO_CALL tovjoyforce(TolvoVar* var, int32_t joystick, int32_t, int32_t)
 {

@@ -3,9 +3,10 @@
 
 #include <evcode.h>
 
-#include "../plugin/frame.h"
-#include "../plugin/messages.h"
-#include "../plugin/seam.h"
+#include "plugin/boxes.h"
+#include "plugin/globals.h"
+#include "plugin/messages.h"
+#include "plugin/syscalls.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 
 #include <uuids.h>
 
-#include "../plugin/frame.h"
-#include "../plugin/messages.h"
-#include "../plugin/seam.h"
+#include "plugin/boxes.h"
+#include "plugin/messages.h"
+#include "plugin/syscalls.h"
 
 IGraphBuilder* g_lpGraph = nullptr;
 IMediaControl* g_lpMediaControl = nullptr;

@@ -6,9 +6,9 @@
 
 #include "music.h"
 
-#include "../plugin/frame.h"
-#include "../plugin/messages.h"
-#include "../plugin/records.h"
+#include "plugin/boxes.h"
+#include "plugin/messages.h"
+#include "plugin/records.h"
 
 namespace {
 

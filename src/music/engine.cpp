@@ -2,9 +2,9 @@
 // made at start-up and shared by every music command.
 #include "music.h"
 
-#include "../plugin/frame.h"
-#include "../plugin/messages.h"
-#include "../plugin/seam.h"
+#include "plugin/boxes.h"
+#include "plugin/messages.h"
+#include "plugin/syscalls.h"
 
 IDirectMusicPerformance8* g_lpPerformance = nullptr;
 IDirectMusicLoader8* g_lpLoader = nullptr;

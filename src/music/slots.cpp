@@ -11,9 +11,10 @@
 #include "music.h"
 #include "oggwave.h"
 
-#include "../plugin/frame.h"
-#include "../plugin/messages.h"
-#include "../plugin/seam.h"
+#include "plugin/boxes.h"
+#include "plugin/globals.h"
+#include "plugin/messages.h"
+#include "plugin/syscalls.h"
 
 namespace {
 

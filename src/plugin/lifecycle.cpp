@@ -1,10 +1,21 @@
 // tovinit and tovbye: the start and the end of the module.
 #include <cstdlib>
 
-#include "frame.h"
+#include "lifecycle.h"
+
+#include "boxes.h"
+#include "globals.h"
 #include "messages.h"
-#include "seam.h"
-#include "../pack/pack.h"
+#include "syscalls.h"
+#include "input/input.h"
+#include "movie/movie.h"
+#include "music/music.h"
+#include "pack/pack.h"
+
+const EngineTable kRealEngines = {
+    initDInput, initDMusic, initDShow, releaseDInput, releaseDMusic, releaseDShow,
+};
+EngineTable g_engines = kRealEngines;
 
 extern "C" int TOLVO_CALL tovinit(TolvoWindowInfo* info, int32_t init_mask, int32_t verbose, int32_t)
 {

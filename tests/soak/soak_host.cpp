@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "plugin/seam.h"
+#include "plugin/syscalls.h"
 
 namespace {
 

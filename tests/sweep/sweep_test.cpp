@@ -37,7 +37,7 @@
 #include "movie/movie.h"
 #include "music/music.h"
 #include "pack/pack.h"
-#include "plugin/frame.h"
+#include "plugin/globals.h"
 #include "plugin/messages.h"
 #include "sweep_heap.h"
 #include "util/util.h"

@@ -11,9 +11,9 @@
 #include "fakes/fake_dshow.h"
 #include "fakes/fake_system.h"
 #include "movie/movie.h"
-#include "unit/case_trace.h"
-#include "plugin/frame.h"
+#include "plugin/globals.h"
 #include "plugin/messages.h"
+#include "unit/case_trace.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "fakes/fake_system.h"
 #include "pack/pack.h"
 #include "pack_files.h"
-#include "plugin/frame.h"
+#include "plugin/lifecycle.h"
 
 namespace {
 

@@ -7,7 +7,8 @@
 #include "fakes/fake_system.h"
 #include "fakes/fault_plan.h"
 #include "pack/pack.h"
-#include "plugin/frame.h"
+#include "plugin/globals.h"
+#include "plugin/lifecycle.h"
 #include "plugin/messages.h"
 
 namespace {

@@ -3,9 +3,10 @@
 #include <cstring>
 
 #include "input.h"
-#include "plugin/frame.h"
+#include "plugin/boxes.h"
+#include "plugin/globals.h"
 #include "plugin/messages.h"
-#include "plugin/seam.h"
+#include "plugin/syscalls.h"
 
 LPDIRECTINPUT8A g_lpDI = nullptr;
 LPDIRECTINPUTDEVICE8A g_lpDIMouse = nullptr;

@@ -1,4 +1,4 @@
-// The system-call seam: every call that creates a platform object or touches
+// The system calls: every call that creates a platform object or touches
 // the system outside a COM interface goes through this table. It points at
 // the real functions; tests swap entries and restore them.
 #pragma once

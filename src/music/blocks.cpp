@@ -6,7 +6,7 @@
 
 #include "music.h"
 
-#include "../plugin/frame.h"
+#include "plugin/globals.h"
 
 void* g_pSlotImage[MUSIC_SLOT_COUNT] = {};
 BOOL g_bSlotEndless[MUSIC_SLOT_COUNT] = {};

@@ -9,8 +9,8 @@
 #include <oleauto.h>
 
 #include "util.h"
-#include "../plugin/records.h"
-#include "../plugin/seam.h"
+#include "plugin/records.h"
+#include "plugin/syscalls.h"
 
 // The diagnostic service's identifiers are in no import library: they are
 // defined here, once for the module.
