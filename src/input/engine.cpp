@@ -4,6 +4,7 @@
 
 #include "input.h"
 #include "plugin/boxes.h"
+#include "plugin/com.h"
 #include "plugin/globals.h"
 #include "plugin/messages.h"
 #include "plugin/syscalls.h"
@@ -22,15 +23,6 @@ LPDIRECTINPUTEFFECT g_lpDIEffect[kMaxJoysticks] = {};
 DWORD g_dwJoystickProduct[kMaxJoysticks] = {};
 
 namespace {
-
-template <typename T>
-void releaseAndClear(T*& object)
-{
-    if (object) {
-        object->Release();
-        object = nullptr;
-    }
-}
 
 DIPROPDWORD dwordProperty(DWORD obj, DWORD how, DWORD data)
 {
@@ -124,13 +116,13 @@ BOOL CALLBACK enumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID)
     // A controller that cannot be opened takes no number: the next one gets
     // this entry.
     if (FAILED(g_lpDI->CreateDevice(instance->guidInstance, &g_lpDIJoystick[i], nullptr)) || !g_lpDIJoystick[i]) {
-        releaseAndClear(g_lpDIJoystick[i]);
+        releaseAndNull(g_lpDIJoystick[i]);
         return DIENUM_CONTINUE;
     }
     std::memset(&g_DIDevCaps[i], 0, sizeof g_DIDevCaps[i]);
     g_DIDevCaps[i].dwSize = sizeof(DIDEVCAPS);
     if (FAILED(g_lpDIJoystick[i]->GetCapabilities(&g_DIDevCaps[i]))) {
-        releaseAndClear(g_lpDIJoystick[i]);
+        releaseAndNull(g_lpDIJoystick[i]);
         return DIENUM_CONTINUE;
     }
     g_bForceFeedback[i] = (g_DIDevCaps[i].dwFlags & DIDC_FORCEFEEDBACK) ? 1 : 0;
@@ -207,7 +199,7 @@ int initDJoystick()
             // open. Whatever a failed call left in the entry goes with it; a
             // success without an effect is a failure too.
             if (FAILED(createConstantForce(i)) || !g_lpDIEffect[i]) {
-                releaseAndClear(g_lpDIEffect[i]);
+                releaseAndNull(g_lpDIEffect[i]);
                 return 0;
             }
         }
@@ -247,15 +239,15 @@ void releaseDInput()
     releaseXInput();
     // An effect belongs to its device and goes first.
     for (int i = 0; i < kMaxJoysticks; ++i) {
-        releaseAndClear(g_lpDIEffect[i]);
+        releaseAndNull(g_lpDIEffect[i]);
         if (g_lpDIJoystick[i]) {
             g_lpDIJoystick[i]->Unacquire();
-            releaseAndClear(g_lpDIJoystick[i]);
+            releaseAndNull(g_lpDIJoystick[i]);
         }
     }
-    releaseAndClear(g_lpDIKeyboard);
-    releaseAndClear(g_lpDIMouse);
-    releaseAndClear(g_lpDI);
+    releaseAndNull(g_lpDIKeyboard);
+    releaseAndNull(g_lpDIMouse);
+    releaseAndNull(g_lpDI);
 
     // A later start counts its joysticks and axes from nothing.
     g_nJoystickCount = 0;

@@ -4,6 +4,7 @@
 #include <uuids.h>
 
 #include "plugin/boxes.h"
+#include "plugin/com.h"
 #include "plugin/messages.h"
 #include "plugin/syscalls.h"
 
@@ -12,15 +13,6 @@ IMediaControl* g_lpMediaControl = nullptr;
 IMediaEvent* g_lpMediaEvent = nullptr;
 IMediaSeeking* g_lpMediaSeeking = nullptr;
 IVideoWindow* g_lpVideoWindow = nullptr;
-
-template <typename T>
-static void releaseInterface(T*& p)
-{
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
 
 // A call that succeeds without handing out its interface fails like one that
 // does not succeed.
@@ -56,11 +48,11 @@ bool createGraph(void (*showBox)(const char*), const char* creationBox)
 
 void releaseGraph()
 {
-    releaseInterface(g_lpVideoWindow);
-    releaseInterface(g_lpMediaSeeking);
-    releaseInterface(g_lpMediaEvent);
-    releaseInterface(g_lpMediaControl);
-    releaseInterface(g_lpGraph);
+    releaseAndNull(g_lpVideoWindow);
+    releaseAndNull(g_lpMediaSeeking);
+    releaseAndNull(g_lpMediaEvent);
+    releaseAndNull(g_lpMediaControl);
+    releaseAndNull(g_lpGraph);
 }
 
 int initDShow()

@@ -7,6 +7,7 @@
 #include "music.h"
 
 #include "plugin/boxes.h"
+#include "plugin/com.h"
 #include "plugin/messages.h"
 #include "plugin/records.h"
 
@@ -31,10 +32,7 @@ const int kEffectCount = sizeof kEffects / sizeof kEffects[0];
 // lets go of the one it held first. Without an audio path there is none.
 template <class T> bool fetchBuffer(T*& global, REFIID iid)
 {
-    if (global) {
-        global->Release();
-        global = nullptr;
-    }
+    releaseAndNull(global);
     if (!g_lpAudioPath)
         return false;
     if (FAILED(g_lpAudioPath->GetObjectInPath(DMUS_PCHANNEL_ALL, DMUS_PATH_BUFFER, 0, GUID_NULL, 0, iid,

@@ -3,6 +3,7 @@
 #include "music.h"
 
 #include "plugin/boxes.h"
+#include "plugin/com.h"
 #include "plugin/messages.h"
 #include "plugin/syscalls.h"
 
@@ -26,14 +27,6 @@ IDirectMusicSegment8* slotSegment(int32_t slot)
     if (slot < 0 || slot >= MUSIC_SLOT_COUNT)
         return nullptr;
     return g_lpSegment[slot];
-}
-
-template <class T> static void releaseAndClear(T*& p)
-{
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
 }
 
 // A failed start leaves what it made in the globals; releaseDMusic takes it.
@@ -100,18 +93,18 @@ int releaseDMusic()
 {
     if (g_lpPerformance)
         g_lpPerformance->Stop(nullptr, nullptr, 0, 0);
-    releaseAndClear(g_lpDSBuffer);
-    releaseAndClear(g_lp3DBuffer);
-    releaseAndClear(g_lpAudioPath);
-    releaseAndClear(g_lpLoader);
+    releaseAndNull(g_lpDSBuffer);
+    releaseAndNull(g_lp3DBuffer);
+    releaseAndNull(g_lpAudioPath);
+    releaseAndNull(g_lpLoader);
     for (int slot = 0; slot < MUSIC_SLOT_COUNT; ++slot) {
-        releaseAndClear(g_lpSegment[slot]);
+        releaseAndNull(g_lpSegment[slot]);
         g_bSlotEndless[slot] = FALSE;
     }
     releaseRetiredSegments();
     if (g_lpPerformance) {
         g_lpPerformance->CloseDown();
-        releaseAndClear(g_lpPerformance);
+        releaseAndNull(g_lpPerformance);
     }
     // No segment is left to read a block.
     freeAllImages();

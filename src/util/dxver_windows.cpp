@@ -9,6 +9,7 @@
 #include <oleauto.h>
 
 #include "util.h"
+#include "plugin/com.h"
 #include "plugin/records.h"
 #include "plugin/syscalls.h"
 
@@ -62,7 +63,7 @@ bool readSystemInfo(IDxDiagProvider* provider, DxVersion* version)
         return false;
     IDxDiagContainer* info = nullptr;
     if (FAILED(root->GetChildContainer(L"DxDiag_SystemInfo", &info)) || !info) {
-        root->Release();
+        releaseAndNull(root);
         return false;
     }
 
@@ -73,8 +74,8 @@ bool readSystemInfo(IDxDiagProvider* provider, DxVersion* version)
     const bool minor = readUnsignedProp(info, L"dwDirectXVersionMinor", &var, &version->minor);
     const bool letter = readLetterProp(info, L"szDirectXVersionLetter", &var, &version->letter);
 
-    info->Release();
-    root->Release();
+    releaseAndNull(info);
+    releaseAndNull(root);
     return major && minor && letter;
 }
 
@@ -88,7 +89,7 @@ bool queryDxDiag(DxVersion* version)
                                          reinterpret_cast<void**>(&provider))) &&
         provider) {
         complete = readSystemInfo(provider, version);
-        provider->Release();
+        releaseAndNull(provider);
     }
     if (comStarted)
         g_sys.CoUninitialize();
