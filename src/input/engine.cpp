@@ -156,7 +156,7 @@ int initDJoystick()
 {
     // No attached controller is no failure: the count stays 0.
     if (FAILED(g_lpDI->EnumDevices(DI8DEVCLASS_GAMECTRL, enumJoysticksCallback, nullptr, DIEDFL_ATTACHEDONLY))) {
-        showEngineBox(kTextInitDJoystickCreate);
+        showBoxAlways(kTextInitDJoystickCreate);
         return 0;
     }
     findXInputPads();
@@ -164,16 +164,16 @@ int initDJoystick()
     for (int i = 0; i < g_nJoystickCount; ++i) {
         LPDIRECTINPUTDEVICE8A joystick = g_lpDIJoystick[i];
         if (FAILED(joystick->SetDataFormat(&c_dfDIJoystick))) {
-            showEngineBox(kTextInitDJoystickFormat);
+            showBoxAlways(kTextInitDJoystickFormat);
             return 0;
         }
         if (FAILED(joystick->SetCooperativeLevel(g_hWnd, kExclusiveForeground))) {
-            showEngineBox(kTextInitDJoystickCoop);
+            showBoxAlways(kTextInitDJoystickCoop);
             return 0;
         }
         g_nEnumJoystick = i;
         if (FAILED(joystick->EnumObjects(enumAxesCallback, nullptr, DIDFT_AXIS))) {
-            showEngineBox(kTextInitDJoystickAxes);
+            showBoxAlways(kTextInitDJoystickAxes);
             return 0;
         }
 
@@ -217,13 +217,13 @@ int initDInput()
 
     const int mouse = initDMouse();
     if (mouse == 0)
-        showEngineBox(kTextInitDInputMouse);
+        showBoxAlways(kTextInitDInputMouse);
     const int keyboard = initDKeyboard();
     if (keyboard == 0)
-        showEngineBox(kTextInitDInputKeyboard);
+        showBoxAlways(kTextInitDInputKeyboard);
     const int joystick = initDJoystick();
     if (joystick == 0)
-        showEngineBox(kTextInitDInputJoystick);
+        showBoxAlways(kTextInitDInputJoystick);
 
     // Every device stays open while at least one setup succeeded, also one
     // whose setup stopped half-way.

@@ -101,5 +101,5 @@ extern "C" int TOLVO_CALL tovmoviefree(int32_t, int32_t, int32_t, int32_t)
 
     // Only a new graph is empty: the old one is thrown away with its movie.
     releaseGraph();
-    return createGraph(showCommandBox, kTextMovieFreeCreate) ? 0 : -1;
+    return createGraph(showBoxWhileVerbose, kTextMovieFreeCreate) ? 0 : -1;
 }

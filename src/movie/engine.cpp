@@ -16,14 +16,14 @@ IVideoWindow* g_lpVideoWindow = nullptr;
 
 // A call that succeeds without handing out its interface fails like one that
 // does not succeed.
-bool createGraph(void (*showBox)(const char*), const char* creationBox)
+bool createGraph(void (*showBox)(const char*, const char*), const char* creationBox)
 {
     if (FAILED(g_sys.CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                       reinterpret_cast<void**>(&g_lpGraph))) ||
         !g_lpGraph) {
         // A failed creation may still have written its out pointer.
         g_lpGraph = nullptr;
-        showBox(creationBox);
+        showBox(creationBox, kTextBoxCaption);
         return false;
     }
     // The order of the queries is the order of the release, reversed.
@@ -57,7 +57,7 @@ void releaseGraph()
 
 int initDShow()
 {
-    return createGraph(showEngineBox, kTextInitDShowCreate) ? 1 : 0;
+    return createGraph(showBoxAlways, kTextInitDShowCreate) ? 1 : 0;
 }
 
 int releaseDShow()

@@ -28,6 +28,6 @@ int releaseDShow();
 // Creates a new graph and queries its four interfaces into the globals.
 // Returns false at the first failure, keeping what was obtained so far.
 // `creationBox` is shown when the graph itself cannot be created.
-bool createGraph(void (*showBox)(const char*), const char* creationBox);
+bool createGraph(void (*showBox)(const char*, const char*), const char* creationBox);
 // Releases the five interfaces, window first and graph last.
 void releaseGraph();

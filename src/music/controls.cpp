@@ -119,7 +119,7 @@ extern "C" int TOLVO_CALL tovmusicfx(int32_t effect, int32_t, int32_t, int32_t)
     if (!musicEngineUp())
         return -9;
     if (!fetchBuffer(g_lpDSBuffer, IID_IDirectSoundBuffer8)) {
-        showBoxWithCaption(kTextMusicFx, kTextBoxCaption); // whatever the verbose flag says
+        showBoxAlways(kTextMusicFx);
         return -1;
     }
     // The buffer's effects change only while its path is inactive.

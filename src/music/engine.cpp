@@ -38,19 +38,19 @@ int initDMusic()
                                       IID_IDirectMusicPerformance8, reinterpret_cast<void**>(&g_lpPerformance))) ||
         !g_lpPerformance) {
         g_lpPerformance = nullptr;
-        showEngineBox(kTextInitDMusicPerformance);
+        showBoxAlways(kTextInitDMusicPerformance);
         return 0;
     }
     if (FAILED(g_lpPerformance->InitAudio(nullptr, nullptr, nullptr, DMUS_APATH_SHARED_STEREOPLUSREVERB, 64,
                                           DMUS_AUDIOF_ALL, nullptr))) {
-        showEngineBox(kTextInitDMusicInitAudio);
+        showBoxAlways(kTextInitDMusicInitAudio);
         return 0;
     }
     if (FAILED(g_sys.CoCreateInstance(CLSID_DirectMusicLoader, nullptr, CLSCTX_INPROC, IID_IDirectMusicLoader8,
                                       reinterpret_cast<void**>(&g_lpLoader))) ||
         !g_lpLoader) {
         g_lpLoader = nullptr;
-        showEngineBox(kTextInitDMusicLoader);
+        showBoxAlways(kTextInitDMusicLoader);
         return 0;
     }
     // The loader would otherwise keep every segment it makes (and, for a
@@ -64,7 +64,7 @@ int initDMusic()
     char dir[MAX_PATH] = {};
     const DWORD length = g_sys.GetCurrentDirectoryA(MAX_PATH, dir);
     if (length == 0 || length >= MAX_PATH) {
-        showEngineBox(kTextInitDMusicCurrentDir);
+        showBoxAlways(kTextInitDMusicCurrentDir);
         return 0;
     }
     WCHAR wideDir[MAX_PATH] = {};
@@ -73,14 +73,14 @@ int initDMusic()
     // From here on the loader resolves relative names against the directory
     // that is current now, whatever it becomes later.
     if (FAILED(g_lpLoader->SetSearchDirectory(GUID_DirectMusicAllTypes, wideDir, FALSE))) {
-        showEngineBox(kTextInitDMusicSearchPath);
+        showBoxAlways(kTextInitDMusicSearchPath);
         return 0;
     }
     // Without the 3D path the engine still runs: segments play on the
     // default path and position and effects fail.
     if (FAILED(g_lpPerformance->CreateStandardAudioPath(DMUS_APATH_DYNAMIC_3D, 64, TRUE, &g_lpAudioPath))) {
         g_lpAudioPath = nullptr;
-        showEngineBox(kTextInitDMusicAudioPath);
+        showBoxAlways(kTextInitDMusicAudioPath);
     }
     float tempo = 1.0f;
     g_lpPerformance->SetGlobalParam(GUID_PerfMasterTempo, &tempo, sizeof tempo);

@@ -92,7 +92,7 @@ int loadSlotFromMemory(int32_t slot, void* block, int32_t size)
 int playSegment(int32_t slot, IDirectMusicSegment8* segment, int32_t repeats, const char* downloadFailedText)
 {
     if (FAILED(segment->Download(g_lpPerformance))) {
-        showCommandBox(downloadFailedText);
+        showBoxWhileVerbose(downloadFailedText);
         return 0;
     }
     segment->SetRepeats(repeats < 0 ? DMUS_SEG_REPEAT_INFINITE : static_cast<DWORD>(repeats));
@@ -122,12 +122,12 @@ extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, 
         dropUntrackedImage();
         int32_t size = 0;
         if (!oggFileToWave(file, 2, &g_pWaveImage, &size)) {
-            showCommandBox(kTextMusicLoadOggDecode);
+            showBoxWhileVerbose(kTextMusicLoadOggDecode);
             return -1;
         }
         const int loaded = loadSlotFromMemory(slot, g_pWaveImage, size);
         if (loaded == 0)
-            showCommandBox(kTextMusicLoadOgg);
+            showBoxWhileVerbose(kTextMusicLoadOgg);
         return loaded == 1 ? 0 : -1;
     }
 
@@ -136,7 +136,7 @@ extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, 
         return -1; // does not fit 260 wide characters
     // Refused as damaged before the platform reads it; the slot stays.
     if (isMidiFileWithoutTimeDivision(file)) {
-        showCommandBox(kTextMusicLoadSegment);
+        showBoxWhileVerbose(kTextMusicLoadSegment);
         return -1;
     }
     if (!emptySlot(slot))
@@ -147,7 +147,7 @@ extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, 
                                               reinterpret_cast<void**>(&g_lpSegment[slot]))) ||
         !g_lpSegment[slot]) {
         g_lpSegment[slot] = nullptr;
-        showCommandBox(kTextMusicLoadSegment);
+        showBoxWhileVerbose(kTextMusicLoadSegment);
         return -1;
     }
     if (hasExtension(extension, ".mid") && !markAsMidi(g_lpSegment[slot]))
@@ -174,12 +174,12 @@ extern "C" int TOLVO_CALL tovmusicload2(TolvoVar* var, int32_t slot, int32_t, in
         // The start of an Ogg page: decoded into a WAVE image.
         dropUntrackedImage();
         if (!oggMemToWave(var, 2, &g_pWaveImage, &size)) {
-            showCommandBox(kTextMusicLoad2OggDecode);
+            showBoxWhileVerbose(kTextMusicLoad2OggDecode);
             return -1;
         }
     } else {
         if (isMidiWithoutTimeDivision(data, static_cast<size_t>(bytes))) {
-            showCommandBox(kTextMusicLoad2Load);
+            showBoxWhileVerbose(kTextMusicLoad2Load);
             return -1;
         }
         // A WAVE file, a segment file or a MIDI file: the loader reads a copy
@@ -195,7 +195,7 @@ extern "C" int TOLVO_CALL tovmusicload2(TolvoVar* var, int32_t slot, int32_t, in
     const int loaded = loadSlotFromMemory(slot, g_pWaveImage, size);
     if (loaded != 1) {
         if (loaded == 0)
-            showCommandBox(kTextMusicLoad2Load);
+            showBoxWhileVerbose(kTextMusicLoad2Load);
         return -1;
     }
     if (std::memcmp(data, "MThd", 4) == 0 && !markAsMidi(g_lpSegment[slot]))
@@ -251,7 +251,7 @@ extern "C" int TOLVO_CALL tovmusicstop(int32_t slot, int32_t, int32_t, int32_t)
     // What was stopped may let go of its block now.
     sweepRetiredSegments();
     if (FAILED(hr)) {
-        showCommandBox(kTextMusicStop);
+        showBoxWhileVerbose(kTextMusicStop);
         return -1;
     }
     return 0;

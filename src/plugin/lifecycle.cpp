@@ -29,7 +29,7 @@ extern "C" int TOLVO_CALL tovinit(TolvoWindowInfo* info, int32_t init_mask, int3
 
     // S_FALSE (already initialised single-threaded here) counts as success.
     if (FAILED(g_sys.CoInitialize(nullptr))) {
-        showCommandBox(kTextTovinitCom);
+        showBoxWhileVerbose(kTextTovinitCom);
         return -1;
     }
     // Each success, S_FALSE too, is one initialisation to end.
