@@ -78,9 +78,11 @@ HRESULT createConstantForce(int i)
 
 int initDMouse()
 {
-    // Only DI_OK counts: a positive success code fails the mouse as well, and
-    // so does a success that hands out no device.
-    if (g_lpDI->CreateDevice(GUID_SysMouse, &g_lpDIMouse, nullptr) != DI_OK || !g_lpDIMouse)
+    // Only DI_OK counts: a positive success code fails the mouse as well
+    // (the device it handed out stays for releaseDInput), and so does a
+    // success that hands out no device.
+    const HRESULT hr = g_lpDI->CreateDevice(GUID_SysMouse, &g_lpDIMouse, nullptr);
+    if (!obtained(hr, g_lpDIMouse) || hr != DI_OK)
         return 0;
     if (g_lpDIMouse->SetDataFormat(&c_dfDIMouse2) != DI_OK)
         return 0;
@@ -97,7 +99,8 @@ int initDMouse()
 
 int initDKeyboard()
 {
-    if (g_lpDI->CreateDevice(GUID_SysKeyboard, &g_lpDIKeyboard, nullptr) != DI_OK || !g_lpDIKeyboard)
+    const HRESULT hr = g_lpDI->CreateDevice(GUID_SysKeyboard, &g_lpDIKeyboard, nullptr);
+    if (!obtained(hr, g_lpDIKeyboard) || hr != DI_OK)
         return 0;
     if (g_lpDIKeyboard->SetDataFormat(&c_dfDIKeyboard) != DI_OK)
         return 0;
@@ -115,10 +118,8 @@ BOOL CALLBACK enumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID)
 
     // A controller that cannot be opened takes no number: the next one gets
     // this entry.
-    if (FAILED(g_lpDI->CreateDevice(instance->guidInstance, &g_lpDIJoystick[i], nullptr)) || !g_lpDIJoystick[i]) {
-        releaseAndNull(g_lpDIJoystick[i]);
+    if (!obtained(g_lpDI->CreateDevice(instance->guidInstance, &g_lpDIJoystick[i], nullptr), g_lpDIJoystick[i]))
         return DIENUM_CONTINUE;
-    }
     std::memset(&g_DIDevCaps[i], 0, sizeof g_DIDevCaps[i]);
     g_DIDevCaps[i].dwSize = sizeof(DIDEVCAPS);
     if (FAILED(g_lpDIJoystick[i]->GetCapabilities(&g_DIDevCaps[i]))) {
@@ -196,12 +197,9 @@ int initDJoystick()
                 g_dwAxes[i] = 2;
             // A joystick whose effect cannot be made fails like any other
             // step: the joystick box is shown and the mouse and keyboard stay
-            // open. Whatever a failed call left in the entry goes with it; a
-            // success without an effect is a failure too.
-            if (FAILED(createConstantForce(i)) || !g_lpDIEffect[i]) {
-                releaseAndNull(g_lpDIEffect[i]);
+            // open.
+            if (!obtained(createConstantForce(i), g_lpDIEffect[i]))
                 return 0;
-            }
         }
     }
     return 1;
@@ -209,10 +207,12 @@ int initDJoystick()
 
 int initDInput()
 {
-    // A success that hands out no object is no DirectInput either.
-    if (g_sys.DirectInput8Create(g_hInstance, DIRECTINPUT_VERSION, IID_IDirectInput8A,
-                                 reinterpret_cast<LPVOID*>(&g_lpDI), nullptr) != DI_OK ||
-        !g_lpDI)
+    // Only DI_OK counts (an object handed out with another success code stays
+    // for releaseDInput); a success that hands out no object is no
+    // DirectInput either.
+    const HRESULT hr = g_sys.DirectInput8Create(g_hInstance, DIRECTINPUT_VERSION, IID_IDirectInput8A,
+                                                reinterpret_cast<LPVOID*>(&g_lpDI), nullptr);
+    if (!obtained(hr, g_lpDI) || hr != DI_OK)
         return 0;
 
     const int mouse = initDMouse();

@@ -18,31 +18,21 @@ IVideoWindow* g_lpVideoWindow = nullptr;
 // does not succeed.
 bool createGraph(void (*showBox)(const char*, const char*), const char* creationBox)
 {
-    if (FAILED(g_sys.CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                      reinterpret_cast<void**>(&g_lpGraph))) ||
-        !g_lpGraph) {
-        // A failed creation may still have written its out pointer.
-        g_lpGraph = nullptr;
+    if (!obtained(g_sys.CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                         reinterpret_cast<void**>(&g_lpGraph)),
+                  g_lpGraph)) {
         showBox(creationBox, kTextBoxCaption);
         return false;
     }
     // The order of the queries is the order of the release, reversed.
-    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&g_lpMediaControl))) || !g_lpMediaControl) {
-        g_lpMediaControl = nullptr;
+    if (!obtained(g_lpGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&g_lpMediaControl)), g_lpMediaControl))
         return false;
-    }
-    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&g_lpMediaEvent))) || !g_lpMediaEvent) {
-        g_lpMediaEvent = nullptr;
+    if (!obtained(g_lpGraph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&g_lpMediaEvent)), g_lpMediaEvent))
         return false;
-    }
-    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&g_lpMediaSeeking))) || !g_lpMediaSeeking) {
-        g_lpMediaSeeking = nullptr;
+    if (!obtained(g_lpGraph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&g_lpMediaSeeking)), g_lpMediaSeeking))
         return false;
-    }
-    if (FAILED(g_lpGraph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(&g_lpVideoWindow))) || !g_lpVideoWindow) {
-        g_lpVideoWindow = nullptr;
+    if (!obtained(g_lpGraph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(&g_lpVideoWindow)), g_lpVideoWindow))
         return false;
-    }
     return true;
 }
 

@@ -35,12 +35,9 @@ template <class T> bool fetchBuffer(T*& global, REFIID iid)
     releaseAndNull(global);
     if (!g_lpAudioPath)
         return false;
-    if (FAILED(g_lpAudioPath->GetObjectInPath(DMUS_PCHANNEL_ALL, DMUS_PATH_BUFFER, 0, GUID_NULL, 0, iid,
-                                              reinterpret_cast<void**>(&global)))) {
-        global = nullptr;
-        return false;
-    }
-    return global != nullptr;
+    return obtained(g_lpAudioPath->GetObjectInPath(DMUS_PCHANNEL_ALL, DMUS_PATH_BUFFER, 0, GUID_NULL, 0, iid,
+                                                   reinterpret_cast<void**>(&global)),
+                    global);
 }
 
 } // namespace

@@ -34,10 +34,9 @@ IDirectMusicSegment8* slotSegment(int32_t slot)
 // that does not succeed.
 int initDMusic()
 {
-    if (FAILED(g_sys.CoCreateInstance(CLSID_DirectMusicPerformance, nullptr, CLSCTX_INPROC,
-                                      IID_IDirectMusicPerformance8, reinterpret_cast<void**>(&g_lpPerformance))) ||
-        !g_lpPerformance) {
-        g_lpPerformance = nullptr;
+    if (!obtained(g_sys.CoCreateInstance(CLSID_DirectMusicPerformance, nullptr, CLSCTX_INPROC,
+                                         IID_IDirectMusicPerformance8, reinterpret_cast<void**>(&g_lpPerformance)),
+                  g_lpPerformance)) {
         showBoxAlways(kTextInitDMusicPerformance);
         return 0;
     }
@@ -46,10 +45,9 @@ int initDMusic()
         showBoxAlways(kTextInitDMusicInitAudio);
         return 0;
     }
-    if (FAILED(g_sys.CoCreateInstance(CLSID_DirectMusicLoader, nullptr, CLSCTX_INPROC, IID_IDirectMusicLoader8,
-                                      reinterpret_cast<void**>(&g_lpLoader))) ||
-        !g_lpLoader) {
-        g_lpLoader = nullptr;
+    if (!obtained(g_sys.CoCreateInstance(CLSID_DirectMusicLoader, nullptr, CLSCTX_INPROC, IID_IDirectMusicLoader8,
+                                         reinterpret_cast<void**>(&g_lpLoader)),
+                  g_lpLoader)) {
         showBoxAlways(kTextInitDMusicLoader);
         return 0;
     }
@@ -77,11 +75,11 @@ int initDMusic()
         return 0;
     }
     // Without the 3D path the engine still runs: segments play on the
-    // default path and position and effects fail.
-    if (FAILED(g_lpPerformance->CreateStandardAudioPath(DMUS_APATH_DYNAMIC_3D, 64, TRUE, &g_lpAudioPath))) {
-        g_lpAudioPath = nullptr;
+    // default path and position and effects fail. Only a failed call shows
+    // the box; a success without a path runs the same way.
+    const HRESULT path = g_lpPerformance->CreateStandardAudioPath(DMUS_APATH_DYNAMIC_3D, 64, TRUE, &g_lpAudioPath);
+    if (!obtained(path, g_lpAudioPath) && FAILED(path))
         showBoxAlways(kTextInitDMusicAudioPath);
-    }
     float tempo = 1.0f;
     g_lpPerformance->SetGlobalParam(GUID_PerfMasterTempo, &tempo, sizeof tempo);
     long volume = 0;

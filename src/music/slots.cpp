@@ -12,6 +12,7 @@
 #include "oggwave.h"
 
 #include "plugin/boxes.h"
+#include "plugin/com.h"
 #include "plugin/globals.h"
 #include "plugin/messages.h"
 #include "plugin/syscalls.h"
@@ -77,8 +78,8 @@ int loadSlotFromMemory(int32_t slot, void* block, int32_t size)
     }
     IDirectMusicSegment8* segment = nullptr;
     // A success without a segment is a refusal too.
-    if (FAILED(g_lpLoader->GetObject(&desc, IID_IDirectMusicSegment8, reinterpret_cast<void**>(&segment))) ||
-        !segment) {
+    if (!obtained(g_lpLoader->GetObject(&desc, IID_IDirectMusicSegment8, reinterpret_cast<void**>(&segment)),
+                  segment)) {
         freeImage(block);
         return 0;
     }
@@ -143,10 +144,9 @@ extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, 
         return -1;
     // A relative name is resolved by the loader against the start-up
     // directory, not the current one.
-    if (FAILED(g_lpLoader->LoadObjectFromFile(CLSID_DirectMusicSegment, IID_IDirectMusicSegment8, wideName,
-                                              reinterpret_cast<void**>(&g_lpSegment[slot]))) ||
-        !g_lpSegment[slot]) {
-        g_lpSegment[slot] = nullptr;
+    if (!obtained(g_lpLoader->LoadObjectFromFile(CLSID_DirectMusicSegment, IID_IDirectMusicSegment8, wideName,
+                                                 reinterpret_cast<void**>(&g_lpSegment[slot])),
+                  g_lpSegment[slot])) {
         showBoxWhileVerbose(kTextMusicLoadSegment);
         return -1;
     }

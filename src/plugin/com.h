@@ -1,5 +1,8 @@
-// How the plug-in lets go of a COM object. Windows builds only.
+// How the plug-in takes COM objects and lets go of them. Windows builds
+// only.
 #pragma once
+
+#include <windows.h>
 
 // Releases the object, if there is one, and forgets it: a pointer the
 // plug-in has let go of is null, so that a command whose object is gone
@@ -11,4 +14,16 @@ void releaseAndNull(T*& object)
         object->Release();
         object = nullptr;
     }
+}
+
+// Whether a call that hands out an object through `out` did. COM's rule:
+// after a failed call the out pointer holds nothing, whatever the callee
+// left there, so it is set to null and never released. A success that hands
+// out nothing answers false too.
+template <class T>
+bool obtained(HRESULT hr, T*& out)
+{
+    if (FAILED(hr))
+        out = nullptr;
+    return out != nullptr;
 }

@@ -59,10 +59,10 @@ bool readSystemInfo(IDxDiagProvider* provider, DxVersion* version)
         return false;
 
     IDxDiagContainer* root = nullptr;
-    if (FAILED(provider->GetRootContainer(&root)) || !root)
+    if (!obtained(provider->GetRootContainer(&root), root))
         return false;
     IDxDiagContainer* info = nullptr;
-    if (FAILED(root->GetChildContainer(L"DxDiag_SystemInfo", &info)) || !info) {
+    if (!obtained(root->GetChildContainer(L"DxDiag_SystemInfo", &info), info)) {
         releaseAndNull(root);
         return false;
     }
@@ -85,9 +85,9 @@ bool queryDxDiag(DxVersion* version)
     const bool comStarted = SUCCEEDED(g_sys.CoInitialize(nullptr));
     bool complete = false;
     IDxDiagProvider* provider = nullptr;
-    if (SUCCEEDED(g_sys.CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider,
-                                         reinterpret_cast<void**>(&provider))) &&
-        provider) {
+    if (obtained(g_sys.CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider,
+                                        reinterpret_cast<void**>(&provider)),
+                 provider)) {
         complete = readSystemInfo(provider, version);
         releaseAndNull(provider);
     }
