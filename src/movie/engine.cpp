@@ -50,12 +50,11 @@ int initDShow()
     return createGraph(showBoxAlways, kTextInitDShowCreate) ? 1 : 0;
 }
 
-int releaseDShow()
+void releaseDShow()
 {
     if (g_lpMediaControl)
         g_lpMediaControl->Stop();
     // The video window is neither hidden nor detached first: releasing the
     // graph destroys it.
     releaseGraph();
-    return 1;
 }

@@ -22,8 +22,8 @@ extern IVideoWindow* g_lpVideoWindow;
 // tovinit's engine start: 1 when all five interfaces were obtained, else 0
 // (the creation failure shows its box whatever the verbose flag says).
 int initDShow();
-// tovbye's engine stop: stops the graph and releases everything; always 1.
-int releaseDShow();
+// tovbye's engine stop: stops the graph and releases everything.
+void releaseDShow();
 
 // Creates a new graph and queries its four interfaces into the globals.
 // Returns false at the first failure, keeping what was obtained so far.

@@ -87,7 +87,7 @@ int initDMusic()
     return 1;
 }
 
-int releaseDMusic()
+void releaseDMusic()
 {
     if (g_lpPerformance)
         g_lpPerformance->Stop(nullptr, nullptr, 0, 0);
@@ -106,5 +106,4 @@ int releaseDMusic()
     }
     // No segment is left to read a block.
     freeAllImages();
-    return 1;
 }

@@ -26,7 +26,7 @@ extern float g_fPosY;
 extern float g_fPosZ;
 
 int initDMusic();
-int releaseDMusic();
+void releaseDMusic();
 
 // Both the performance and the loader exist.
 bool musicEngineUp();

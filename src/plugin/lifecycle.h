@@ -9,8 +9,8 @@ struct EngineTable {
     int (*initDMusic)();
     int (*initDShow)();
     void (*releaseDInput)();
-    int (*releaseDMusic)();
-    int (*releaseDShow)();
+    void (*releaseDMusic)();
+    void (*releaseDShow)();
 };
 extern EngineTable g_engines;
 extern const EngineTable kRealEngines;

@@ -12,14 +12,13 @@
 namespace {
 
 void noRelease() {}
-int noReleaseInt() { return 0; }
 int noInit() { return 0; }
 
 TEST(PackBye, FreesOnlyTheLastReadBuffer)
 {
     FakeSystemScope sys;
     const EngineTable saved = g_engines;
-    g_engines = {noInit, noInit, noInit, noRelease, noReleaseInt, noReleaseInt};
+    g_engines = {noInit, noInit, noInit, noRelease, noRelease, noRelease};
     resetPackState();
 
     const std::string pack = scratchName("pack.dpm");

@@ -19,8 +19,8 @@ int fakeInitDInput() { s_engineCalls->push_back("initDInput"); return 1; }
 int fakeInitDMusic() { s_engineCalls->push_back("initDMusic"); return 1; }
 int fakeInitDShow() { s_engineCalls->push_back("initDShow"); return 1; }
 void fakeReleaseDInput() { s_engineCalls->push_back("releaseDInput"); }
-int fakeReleaseDMusic() { s_engineCalls->push_back("releaseDMusic"); return 1; }
-int fakeReleaseDShow() { s_engineCalls->push_back("releaseDShow"); return 1; }
+void fakeReleaseDMusic() { s_engineCalls->push_back("releaseDMusic"); }
+void fakeReleaseDShow() { s_engineCalls->push_back("releaseDShow"); }
 
 class Lifecycle : public ::testing::Test {
 protected:
