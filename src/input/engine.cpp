@@ -76,38 +76,38 @@ HRESULT createConstantForce(int i)
 
 } // namespace
 
-int initDMouse()
+bool initDMouse()
 {
     // Only DI_OK counts: a positive success code fails the mouse as well
     // (the device it handed out stays for releaseDInput), and so does a
     // success that hands out no device.
     const HRESULT hr = g_lpDI->CreateDevice(GUID_SysMouse, &g_lpDIMouse, nullptr);
     if (!obtained(hr, g_lpDIMouse) || hr != DI_OK)
-        return 0;
+        return false;
     if (g_lpDIMouse->SetDataFormat(&c_dfDIMouse2) != DI_OK)
-        return 0;
+        return false;
     if (g_lpDIMouse->SetCooperativeLevel(g_hWnd, kSharedForeground) != DI_OK)
-        return 0;
+        return false;
     const DIPROPDWORD mode = dwordProperty(0, DIPH_DEVICE, DIPROPAXISMODE_REL);
     if (g_lpDIMouse->SetProperty(DIPROP_AXISMODE, &mode.diph) != DI_OK)
-        return 0;
+        return false;
     // A foreground device cannot be acquired while the host's window is in
     // the background; the reading commands acquire it again.
     g_lpDIMouse->Acquire();
-    return 1;
+    return true;
 }
 
-int initDKeyboard()
+bool initDKeyboard()
 {
     const HRESULT hr = g_lpDI->CreateDevice(GUID_SysKeyboard, &g_lpDIKeyboard, nullptr);
     if (!obtained(hr, g_lpDIKeyboard) || hr != DI_OK)
-        return 0;
+        return false;
     if (g_lpDIKeyboard->SetDataFormat(&c_dfDIKeyboard) != DI_OK)
-        return 0;
+        return false;
     if (g_lpDIKeyboard->SetCooperativeLevel(g_hWnd, kSharedForeground) != DI_OK)
-        return 0;
+        return false;
     g_lpDIKeyboard->Acquire();
-    return 1;
+    return true;
 }
 
 BOOL CALLBACK enumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID)
@@ -153,12 +153,12 @@ BOOL CALLBACK enumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA instance, LPVOID)
     return DIENUM_CONTINUE;
 }
 
-int initDJoystick()
+bool initDJoystick()
 {
     // No attached controller is no failure: the count stays 0.
     if (FAILED(g_lpDI->EnumDevices(DI8DEVCLASS_GAMECTRL, enumJoysticksCallback, nullptr, DIEDFL_ATTACHEDONLY))) {
         showBoxAlways(kTextInitDJoystickCreate);
-        return 0;
+        return false;
     }
     findXInputPads();
 
@@ -166,16 +166,16 @@ int initDJoystick()
         LPDIRECTINPUTDEVICE8A joystick = g_lpDIJoystick[i];
         if (FAILED(joystick->SetDataFormat(&c_dfDIJoystick))) {
             showBoxAlways(kTextInitDJoystickFormat);
-            return 0;
+            return false;
         }
         if (FAILED(joystick->SetCooperativeLevel(g_hWnd, kExclusiveForeground))) {
             showBoxAlways(kTextInitDJoystickCoop);
-            return 0;
+            return false;
         }
         g_nEnumJoystick = i;
         if (FAILED(joystick->EnumObjects(enumAxesCallback, nullptr, DIDFT_AXIS))) {
             showBoxAlways(kTextInitDJoystickAxes);
-            return 0;
+            return false;
         }
 
         // X and Y on the same scale as the other axes, with a dead zone so
@@ -199,13 +199,13 @@ int initDJoystick()
             // step: the joystick box is shown and the mouse and keyboard stay
             // open.
             if (!obtained(createConstantForce(i), g_lpDIEffect[i]))
-                return 0;
+                return false;
         }
     }
-    return 1;
+    return true;
 }
 
-int initDInput()
+bool initDInput()
 {
     // Only DI_OK counts (an object handed out with another success code stays
     // for releaseDInput); a success that hands out no object is no
@@ -213,24 +213,24 @@ int initDInput()
     const HRESULT hr = g_sys.DirectInput8Create(g_hInstance, DIRECTINPUT_VERSION, IID_IDirectInput8A,
                                                 reinterpret_cast<LPVOID*>(&g_lpDI), nullptr);
     if (!obtained(hr, g_lpDI) || hr != DI_OK)
-        return 0;
+        return false;
 
-    const int mouse = initDMouse();
-    if (mouse == 0)
+    const bool mouse = initDMouse();
+    if (!mouse)
         showBoxAlways(kTextInitDInputMouse);
-    const int keyboard = initDKeyboard();
-    if (keyboard == 0)
+    const bool keyboard = initDKeyboard();
+    if (!keyboard)
         showBoxAlways(kTextInitDInputKeyboard);
-    const int joystick = initDJoystick();
-    if (joystick == 0)
+    const bool joystick = initDJoystick();
+    if (!joystick)
         showBoxAlways(kTextInitDInputJoystick);
 
     // Every device stays open while at least one setup succeeded, also one
     // whose setup stopped half-way.
-    if ((mouse | keyboard | joystick) == 1)
-        return 1;
+    if (mouse || keyboard || joystick)
+        return true;
     releaseDInput();
-    return 0;
+    return false;
 }
 
 void releaseDInput()

@@ -92,13 +92,13 @@ extern BYTE g_byKeyLatch[256];
 extern BYTE g_byJoyLatch[20];
 
 // Engine start and stop (called through the frame's engine table).
-int initDInput();
+bool initDInput();
 void releaseDInput();
 
-// Steps of initDInput: 1 success, 0 failure.
-int initDMouse();
-int initDKeyboard();
-int initDJoystick();
+// Steps of initDInput: true when the device's setup went through.
+bool initDMouse();
+bool initDKeyboard();
+bool initDJoystick();
 BOOL CALLBACK enumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID context);
 BOOL CALLBACK enumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA instance, LPVOID context);
 

@@ -45,9 +45,9 @@ void releaseGraph()
     releaseAndNull(g_lpGraph);
 }
 
-int initDShow()
+bool initDShow()
 {
-    return createGraph(showBoxAlways, kTextInitDShowCreate) ? 1 : 0;
+    return createGraph(showBoxAlways, kTextInitDShowCreate);
 }
 
 void releaseDShow()

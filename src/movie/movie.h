@@ -19,9 +19,9 @@ extern IMediaEvent* g_lpMediaEvent;
 extern IMediaSeeking* g_lpMediaSeeking;
 extern IVideoWindow* g_lpVideoWindow;
 
-// tovinit's engine start: 1 when all five interfaces were obtained, else 0
-// (the creation failure shows its box whatever the verbose flag says).
-int initDShow();
+// tovinit's engine start: true when all five interfaces were obtained (the
+// creation failure shows its box whatever the verbose flag says).
+bool initDShow();
 // tovbye's engine stop: stops the graph and releases everything.
 void releaseDShow();
 

@@ -32,24 +32,24 @@ IDirectMusicSegment8* slotSegment(int32_t slot)
 // A failed start leaves what it made in the globals; releaseDMusic takes it.
 // A creation that succeeds without handing out its object fails like one
 // that does not succeed.
-int initDMusic()
+bool initDMusic()
 {
     if (!obtained(g_sys.CoCreateInstance(CLSID_DirectMusicPerformance, nullptr, CLSCTX_INPROC,
                                          IID_IDirectMusicPerformance8, reinterpret_cast<void**>(&g_lpPerformance)),
                   g_lpPerformance)) {
         showBoxAlways(kTextInitDMusicPerformance);
-        return 0;
+        return false;
     }
     if (FAILED(g_lpPerformance->InitAudio(nullptr, nullptr, nullptr, DMUS_APATH_SHARED_STEREOPLUSREVERB, 64,
                                           DMUS_AUDIOF_ALL, nullptr))) {
         showBoxAlways(kTextInitDMusicInitAudio);
-        return 0;
+        return false;
     }
     if (!obtained(g_sys.CoCreateInstance(CLSID_DirectMusicLoader, nullptr, CLSCTX_INPROC, IID_IDirectMusicLoader8,
                                          reinterpret_cast<void**>(&g_lpLoader)),
                   g_lpLoader)) {
         showBoxAlways(kTextInitDMusicLoader);
-        return 0;
+        return false;
     }
     // The loader would otherwise keep every segment it makes (and, for a
     // segment made from memory, a stream over a block that the slots free
@@ -63,7 +63,7 @@ int initDMusic()
     const DWORD length = g_sys.GetCurrentDirectoryA(MAX_PATH, dir);
     if (length == 0 || length >= MAX_PATH) {
         showBoxAlways(kTextInitDMusicCurrentDir);
-        return 0;
+        return false;
     }
     WCHAR wideDir[MAX_PATH] = {};
     MultiByteToWideChar(CP_ACP, 0, dir, -1, wideDir, MAX_PATH);
@@ -72,7 +72,7 @@ int initDMusic()
     // that is current now, whatever it becomes later.
     if (FAILED(g_lpLoader->SetSearchDirectory(GUID_DirectMusicAllTypes, wideDir, FALSE))) {
         showBoxAlways(kTextInitDMusicSearchPath);
-        return 0;
+        return false;
     }
     // Without the 3D path the engine still runs: segments play on the
     // default path and position and effects fail. Only a failed call shows
@@ -84,7 +84,7 @@ int initDMusic()
     g_lpPerformance->SetGlobalParam(GUID_PerfMasterTempo, &tempo, sizeof tempo);
     long volume = 0;
     g_lpPerformance->SetGlobalParam(GUID_PerfMasterVolume, &volume, sizeof volume);
-    return 1;
+    return true;
 }
 
 void releaseDMusic()

@@ -25,7 +25,7 @@ extern float g_fPosX;
 extern float g_fPosY;
 extern float g_fPosZ;
 
-int initDMusic();
+bool initDMusic();
 void releaseDMusic();
 
 // Both the performance and the loader exist.

@@ -5,9 +5,9 @@
 // Engine starts and stops as tovinit and tovbye call them. They go through
 // this table so that the frame can be exercised without the engines.
 struct EngineTable {
-    int (*initDInput)();
-    int (*initDMusic)();
-    int (*initDShow)();
+    bool (*initDInput)();
+    bool (*initDMusic)();
+    bool (*initDShow)();
     void (*releaseDInput)();
     void (*releaseDMusic)();
     void (*releaseDShow)();

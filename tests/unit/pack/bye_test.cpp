@@ -12,7 +12,7 @@
 namespace {
 
 void noRelease() {}
-int noInit() { return 0; }
+bool noInit() { return false; }
 
 TEST(PackBye, FreesOnlyTheLastReadBuffer)
 {

@@ -15,9 +15,9 @@ namespace {
 
 std::vector<std::string>* s_engineCalls = nullptr;
 
-int fakeInitDInput() { s_engineCalls->push_back("initDInput"); return 1; }
-int fakeInitDMusic() { s_engineCalls->push_back("initDMusic"); return 1; }
-int fakeInitDShow() { s_engineCalls->push_back("initDShow"); return 1; }
+bool fakeInitDInput() { s_engineCalls->push_back("initDInput"); return true; }
+bool fakeInitDMusic() { s_engineCalls->push_back("initDMusic"); return true; }
+bool fakeInitDShow() { s_engineCalls->push_back("initDShow"); return true; }
 void fakeReleaseDInput() { s_engineCalls->push_back("releaseDInput"); }
 void fakeReleaseDMusic() { s_engineCalls->push_back("releaseDMusic"); }
 void fakeReleaseDShow() { s_engineCalls->push_back("releaseDShow"); }
