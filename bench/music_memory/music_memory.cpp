@@ -46,7 +46,7 @@ int main()
 {
     setvbuf(stdout, nullptr, _IONBF, 0);
     CoInitialize(nullptr);
-    if (initDMusic() != 1) {
+    if (!initDMusic()) {
         std::printf("the music engine did not start\n");
         return 1;
     }

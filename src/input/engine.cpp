@@ -14,7 +14,6 @@ LPDIRECTINPUTDEVICE8A g_lpDIMouse = nullptr;
 LPDIRECTINPUTDEVICE8A g_lpDIKeyboard = nullptr;
 LPDIRECTINPUTDEVICE8A g_lpDIJoystick[kMaxJoysticks] = {};
 int g_nJoystickCount = 0;
-int g_nEnumJoystick = 0;
 char g_szJoystickName[kMaxJoysticks][kJoystickNameSize] = {};
 DIDEVCAPS g_DIDevCaps[kMaxJoysticks] = {};
 int g_bForceFeedback[kMaxJoysticks] = {};
@@ -142,9 +141,9 @@ BOOL CALLBACK enumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID)
     return DIENUM_CONTINUE;
 }
 
-BOOL CALLBACK enumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA instance, LPVOID)
+BOOL CALLBACK enumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA instance, LPVOID context)
 {
-    const int i = g_nEnumJoystick;
+    const int i = static_cast<int>(reinterpret_cast<INT_PTR>(context));
     const DIPROPRANGE range = rangeProperty(instance->dwType, DIPH_BYID);
     // The axes after one that refuses its range are neither set nor counted.
     if (FAILED(g_lpDIJoystick[i]->SetProperty(DIPROP_RANGE, &range.diph)))
@@ -172,8 +171,9 @@ bool initDJoystick()
             showBoxAlways(kTextInitDJoystickCoop);
             return false;
         }
-        g_nEnumJoystick = i;
-        if (FAILED(joystick->EnumObjects(enumAxesCallback, nullptr, DIDFT_AXIS))) {
+        // The callback learns whose axes it sets from its context.
+        if (FAILED(joystick->EnumObjects(enumAxesCallback, reinterpret_cast<LPVOID>(static_cast<INT_PTR>(i)),
+                                         DIDFT_AXIS))) {
             showBoxAlways(kTextInitDJoystickAxes);
             return false;
         }
@@ -251,7 +251,6 @@ void releaseDInput()
 
     // A later start counts its joysticks and axes from nothing.
     g_nJoystickCount = 0;
-    g_nEnumJoystick = 0;
     std::memset(g_szJoystickName, 0, sizeof g_szJoystickName);
     std::memset(g_DIDevCaps, 0, sizeof g_DIDevCaps);
     std::memset(g_bForceFeedback, 0, sizeof g_bForceFeedback);

@@ -47,8 +47,6 @@ extern LPDIRECTINPUTDEVICE8A g_lpDIJoystick[kMaxJoysticks];
 
 // Entries 0 to g_nJoystickCount - 1 of the per-joystick tables are filled.
 extern int g_nJoystickCount;
-// The joystick whose axes enumAxesCallback is setting.
-extern int g_nEnumJoystick;
 extern char g_szJoystickName[kMaxJoysticks][kJoystickNameSize];
 extern DIDEVCAPS g_DIDevCaps[kMaxJoysticks];
 extern int g_bForceFeedback[kMaxJoysticks];
@@ -100,6 +98,7 @@ bool initDMouse();
 bool initDKeyboard();
 bool initDJoystick();
 BOOL CALLBACK enumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID context);
+// Sets the range of one axis of the joystick whose number is the context.
 BOOL CALLBACK enumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA instance, LPVOID context);
 
 // The joystick number test shared by the joystick commands: 0 when the

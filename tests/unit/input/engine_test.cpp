@@ -247,7 +247,7 @@ TEST_F(Devices, JoystickSetupInOrderWithRangesAndDeadZone)
     EXPECT_EQ(joy.cooperativeLevels[0].flags, 5u);
     ASSERT_EQ(joy.objectEnumerations.size(), 1u);
     EXPECT_EQ(joy.objectEnumerations[0].flags, 3u); // DIDFT_AXIS
-    EXPECT_EQ(joy.objectEnumerations[0].context, nullptr);
+    EXPECT_EQ(joy.objectEnumerations[0].context, nullptr); // the joystick's number, 0
 
     ASSERT_EQ(joy.properties.size(), 7u);
     // One range per enumerated axis, by its id.
