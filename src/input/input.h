@@ -83,11 +83,14 @@ void stopDueMotors();
 // Stops every motor, kills the timer, unloads XInput, forgets the pads.
 void releaseXInput();
 
+// The bits of the joystick commands' result: 4 directions, buttons 0 to 15.
+constexpr int kJoystickBits = 20;
+
 // Trigger latches: 1 while the last tovkeytrigger (tovjoytrigger) saw the
 // key (joystick bit) set. One set of joystick latches serves all joysticks.
 // Neither is reset by tovbye or a later tovinit.
 extern BYTE g_byKeyLatch[256];
-extern BYTE g_byJoyLatch[20];
+extern BYTE g_byJoyLatch[kJoystickBits];
 
 // Engine start and stop (called through the frame's engine table).
 bool initDInput();
@@ -105,6 +108,13 @@ BOOL CALLBACK enumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA instance, LPVOID conte
 // joystick is open, else the command's status (-2 out of range, -1 no device,
 // -2 not below the joystick count).
 int joystickNumberTest(int32_t joystick);
+
+// Whether a key's or button's byte of a DirectInput state says it is held:
+// its high bit.
+inline bool isDown(BYTE b)
+{
+    return (b & 0x80) != 0;
+}
 
 // One step of a trigger: true when the key or bit is held now and its latch
 // saw it released (or never saw it); the latch follows what is held.

@@ -14,8 +14,8 @@ namespace {
 const long kOaTrue = -1;
 const long kOaFalse = 0;
 
-// A child window that clips its siblings: WS_CHILD | WS_CLIPSIBLINGS.
-const long kVideoWindowStyle = 0x44000000;
+// A child window that clips its siblings.
+const long kVideoWindowStyle = WS_CHILD | WS_CLIPSIBLINGS;
 
 } // namespace
 

@@ -155,8 +155,8 @@ bool openPack(char* packText)
     // file, or the header of an earlier empty pack still in the record would
     // pass an empty file, or a position past its end, for a pack.
     const size_t got = std::fread(g_byRecord, 1, kDpmxHeaderSize, f);
-    g_dwDataBase = recordDword(4) + static_cast<uint32_t>(g_nPackBase);
-    g_nEntryCount = static_cast<int32_t>(recordDword(8));
+    g_dwDataBase = recordDword(kDpmxDataStartField) + static_cast<uint32_t>(g_nPackBase);
+    g_nEntryCount = static_cast<int32_t>(recordDword(kDpmxCountField));
     std::fclose(f);
 
     if (got < 12 || std::memcmp(g_byRecord, kDpmxMagic, sizeof kDpmxMagic) != 0)
