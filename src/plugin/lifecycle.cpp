@@ -36,8 +36,9 @@ extern "C" int TOLVO_CALL tovinit(TolvoWindowInfo* info, int32_t init_mask, int3
     ++g_nComInitCount;
 
     // Bit 0 input, bit 1 music, bit 2 movie; any mask outside 1..7 starts all
-    // three. An engine that is started again is released first, so a second
-    // tovinit without tovbye leaks nothing and counts no joystick twice.
+    // three. An engine that is started again is released first, and every
+    // COM start is counted for tovbye, so a second tovinit without tovbye
+    // leaks nothing and counts no joystick twice.
     const int mask = (init_mask >= 1 && init_mask <= 7) ? init_mask : 7;
     if (mask & 1) {
         g_engines.releaseDInput();
