@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "music/music.h"
-#include "plugin/frame.h"
-#include "plugin/seam.h"
+#include "plugin/globals.h"
+#include "plugin/syscalls.h"
 #include "unit/music/music_media.h"
 
 namespace {
@@ -46,7 +46,7 @@ int main()
 {
     setvbuf(stdout, nullptr, _IONBF, 0);
     CoInitialize(nullptr);
-    if (initDMusic() != 1) {
+    if (!initDMusic()) {
         std::printf("the music engine did not start\n");
         return 1;
     }

@@ -42,8 +42,8 @@ int runTool(const char* command, const std::string& packText)
 // its bytes.
 void everyRecordReadsBack(const uint8_t* file, size_t size, uint32_t base)
 {
-    const uint32_t count = loadLe32(file + base + 8);
-    const uint32_t dataBase = loadLe32(file + base + 4) + base;
+    const uint32_t count = loadLe32(file + base + kDpmxCountField);
+    const uint32_t dataBase = loadLe32(file + base + kDpmxDataStartField) + base;
     for (uint32_t i = 0; i < count; ++i) {
         const size_t at = size_t{base} + kDpmxHeaderSize + size_t{i} * kDpmxRecordSize;
         if (at + kDpmxRecordSize > size)

@@ -2,9 +2,9 @@
 #include <cstdio>
 
 #include "input.h"
-#include "plugin/records.h"
-#include "plugin/frame.h"
+#include "plugin/boxes.h"
 #include "plugin/messages.h"
+#include "plugin/records.h"
 
 extern "C" int TOLVO_CALL tovjoyforce(TolvoVar* var, int32_t joystick, int32_t, int32_t)
 {
@@ -21,14 +21,12 @@ extern "C" int TOLVO_CALL tovjoyforce(TolvoVar* var, int32_t joystick, int32_t, 
 
 namespace {
 
-// The box of a failed jolt, while the verbose flag is set: the device's code.
+// The box of a failed jolt: the device's code.
 void showJoltCodeBox(HRESULT hr)
 {
-    if (g_nVerbose == 1) {
-        char text[16];
-        std::snprintf(text, sizeof text, kTextCodeFormat, static_cast<int>(hr));
-        showBoxWithCaption(text, kTextShortCaption);
-    }
+    char text[16];
+    std::snprintf(text, sizeof text, kTextCodeFormat, static_cast<int>(hr));
+    showBoxWhileVerbose(text, kTextShortCaption);
 }
 
 } // namespace

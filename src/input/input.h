@@ -47,8 +47,6 @@ extern LPDIRECTINPUTDEVICE8A g_lpDIJoystick[kMaxJoysticks];
 
 // Entries 0 to g_nJoystickCount - 1 of the per-joystick tables are filled.
 extern int g_nJoystickCount;
-// The joystick whose axes enumAxesCallback is setting.
-extern int g_nEnumJoystick;
 extern char g_szJoystickName[kMaxJoysticks][kJoystickNameSize];
 extern DIDEVCAPS g_DIDevCaps[kMaxJoysticks];
 extern int g_bForceFeedback[kMaxJoysticks];
@@ -85,27 +83,38 @@ void stopDueMotors();
 // Stops every motor, kills the timer, unloads XInput, forgets the pads.
 void releaseXInput();
 
+// The bits of the joystick commands' result: 4 directions, buttons 0 to 15.
+constexpr int kJoystickBits = 20;
+
 // Trigger latches: 1 while the last tovkeytrigger (tovjoytrigger) saw the
 // key (joystick bit) set. One set of joystick latches serves all joysticks.
 // Neither is reset by tovbye or a later tovinit.
 extern BYTE g_byKeyLatch[256];
-extern BYTE g_byJoyLatch[20];
+extern BYTE g_byJoyLatch[kJoystickBits];
 
 // Engine start and stop (called through the frame's engine table).
-int initDInput();
+bool initDInput();
 void releaseDInput();
 
-// Steps of initDInput: 1 success, 0 failure.
-int initDMouse();
-int initDKeyboard();
-int initDJoystick();
+// Steps of initDInput: true when the device's setup went through.
+bool initDMouse();
+bool initDKeyboard();
+bool initDJoystick();
 BOOL CALLBACK enumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID context);
+// Sets the range of one axis of the joystick whose number is the context.
 BOOL CALLBACK enumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA instance, LPVOID context);
 
 // The joystick number test shared by the joystick commands: 0 when the
 // joystick is open, else the command's status (-2 out of range, -1 no device,
 // -2 not below the joystick count).
 int joystickNumberTest(int32_t joystick);
+
+// Whether a key's or button's byte of a DirectInput state says it is held:
+// its high bit.
+inline bool isDown(BYTE b)
+{
+    return (b & 0x80) != 0;
+}
 
 // One step of a trigger: true when the key or bit is held now and its latch
 // saw it released (or never saw it); the latch follows what is held.

@@ -4,11 +4,9 @@
 #include "input.h"
 #include "plugin/records.h"
 
-BYTE g_byJoyLatch[20] = {};
+BYTE g_byJoyLatch[kJoystickBits] = {};
 
 namespace {
-
-constexpr int kJoystickBits = 20; // 4 directions, buttons 0 to 15
 
 // Whether joystick bit k is set in the state: bits 0 to 3 are up, down, left
 // and right (beyond the dead zone), bit 4 + n is button n.
@@ -19,7 +17,7 @@ inline bool bitHolds(const DIJOYSTATE& s, int k)
     case 1: return s.lY > 0;
     case 2: return s.lX < 0;
     case 3: return s.lX > 0;
-    default: return (s.rgbButtons[k - 4] & 0x80) != 0;
+    default: return isDown(s.rgbButtons[k - 4]);
     }
 }
 

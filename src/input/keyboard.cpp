@@ -7,17 +7,16 @@ BYTE g_byKeyLatch[256] = {};
 namespace {
 
 // Bit n of the keyboard commands' result is the key in row n.
-constexpr BYTE kKeyTable[15] = {
+constexpr int kGameKeys = 15;
+constexpr BYTE kKeyTable[kGameKeys] = {
     DIK_UP, DIK_DOWN, DIK_LEFT, DIK_RIGHT,      // 0x0001 .. 0x0008
     DIK_Z, DIK_X, DIK_C, DIK_V,                 // 0x0010 .. 0x0080
     DIK_RETURN, DIK_SPACE, DIK_ESCAPE,          // 0x0100 .. 0x0400
     DIK_LSHIFT, DIK_LCONTROL, DIK_LMENU, DIK_F1, // 0x0800 .. 0x4000
 };
 
-inline bool isDown(BYTE b)
-{
-    return (b & 0x80) != 0;
-}
+// Bit n of tovmousestate's result is button n: left, right, middle.
+constexpr int kMouseButtons = 3;
 
 // One read of the keyboard into keys. A failed read (device lost, window in
 // the background) acquires the device again for the next call.
@@ -58,7 +57,7 @@ extern "C" int TOLVO_CALL tovmousestate(int32_t* result, int32_t, int32_t, int32
         return 0;
     }
     int32_t bits = 0;
-    for (int b = 0; b < 3; ++b)
+    for (int b = 0; b < kMouseButtons; ++b)
         if (isDown(state.rgbButtons[b]))
             bits |= 1 << b;
     *result = bits;
@@ -73,7 +72,7 @@ extern "C" int TOLVO_CALL tovkeystate(int32_t* result, int32_t mode, int32_t, in
     if (!readKeys(result, mode, keys, status))
         return status;
     int32_t bits = 0;
-    for (int row = 0; row < 15; ++row)
+    for (int row = 0; row < kGameKeys; ++row)
         if (isDown(keys[kKeyTable[row]]))
             bits |= 1 << row;
     *result = bits;
@@ -90,7 +89,7 @@ extern "C" int TOLVO_CALL tovkeytrigger(int32_t* result, int32_t mode, int32_t, 
     // A held key is reported by the first call that sees it down, and again
     // only after a call has seen it up.
     int32_t bits = 0;
-    for (int row = 0; row < 15; ++row)
+    for (int row = 0; row < kGameKeys; ++row)
         if (latchTrigger(isDown(keys[kKeyTable[row]]), g_byKeyLatch[kKeyTable[row]]))
             bits |= 1 << row;
     *result = bits;

@@ -1,5 +1,5 @@
 list(APPEND TOLVO_CORE_SOURCES
-  input/devices.cpp
+  input/engine.cpp
   input/keyboard.cpp
   input/joystick.cpp
   input/force.cpp

@@ -17,7 +17,7 @@
 
 #include "input.h"
 #include "padids.h"
-#include "plugin/seam.h"
+#include "plugin/syscalls.h"
 
 #include <xinput.h>
 

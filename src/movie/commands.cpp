@@ -3,9 +3,10 @@
 
 #include <evcode.h>
 
-#include "../plugin/frame.h"
-#include "../plugin/messages.h"
-#include "../plugin/seam.h"
+#include "plugin/boxes.h"
+#include "plugin/globals.h"
+#include "plugin/messages.h"
+#include "plugin/syscalls.h"
 
 namespace {
 
@@ -13,8 +14,8 @@ namespace {
 const long kOaTrue = -1;
 const long kOaFalse = 0;
 
-// A child window that clips its siblings: WS_CHILD | WS_CLIPSIBLINGS.
-const long kVideoWindowStyle = 0x44000000;
+// A child window that clips its siblings.
+const long kVideoWindowStyle = WS_CHILD | WS_CLIPSIBLINGS;
 
 } // namespace
 
@@ -100,5 +101,5 @@ extern "C" int TOLVO_CALL tovmoviefree(int32_t, int32_t, int32_t, int32_t)
 
     // Only a new graph is empty: the old one is thrown away with its movie.
     releaseGraph();
-    return createGraph(showCommandBox, kTextMovieFreeCreate) ? 0 : -1;
+    return createGraph(showBoxWhileVerbose, kTextMovieFreeCreate) ? 0 : -1;
 }

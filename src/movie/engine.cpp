@@ -3,9 +3,10 @@
 
 #include <uuids.h>
 
-#include "../plugin/frame.h"
-#include "../plugin/messages.h"
-#include "../plugin/seam.h"
+#include "plugin/boxes.h"
+#include "plugin/com.h"
+#include "plugin/messages.h"
+#include "plugin/syscalls.h"
 
 IGraphBuilder* g_lpGraph = nullptr;
 IMediaControl* g_lpMediaControl = nullptr;
@@ -13,67 +14,47 @@ IMediaEvent* g_lpMediaEvent = nullptr;
 IMediaSeeking* g_lpMediaSeeking = nullptr;
 IVideoWindow* g_lpVideoWindow = nullptr;
 
-template <typename T>
-static void releaseInterface(T*& p)
-{
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
 // A call that succeeds without handing out its interface fails like one that
 // does not succeed.
-bool createGraph(void (*showBox)(const char*), const char* creationBox)
+bool createGraph(void (*showBox)(const char*, const char*), const char* creationBox)
 {
-    if (FAILED(g_sys.CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                      reinterpret_cast<void**>(&g_lpGraph))) ||
-        !g_lpGraph) {
-        // A failed creation may still have written its out pointer.
-        g_lpGraph = nullptr;
-        showBox(creationBox);
+    if (!obtained(g_sys.CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                         reinterpret_cast<void**>(&g_lpGraph)),
+                  g_lpGraph)) {
+        showBox(creationBox, kTextBoxCaption);
         return false;
     }
     // The order of the queries is the order of the release, reversed.
-    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&g_lpMediaControl))) || !g_lpMediaControl) {
-        g_lpMediaControl = nullptr;
+    if (!obtained(g_lpGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&g_lpMediaControl)), g_lpMediaControl))
         return false;
-    }
-    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&g_lpMediaEvent))) || !g_lpMediaEvent) {
-        g_lpMediaEvent = nullptr;
+    if (!obtained(g_lpGraph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&g_lpMediaEvent)), g_lpMediaEvent))
         return false;
-    }
-    if (FAILED(g_lpGraph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&g_lpMediaSeeking))) || !g_lpMediaSeeking) {
-        g_lpMediaSeeking = nullptr;
+    if (!obtained(g_lpGraph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&g_lpMediaSeeking)), g_lpMediaSeeking))
         return false;
-    }
-    if (FAILED(g_lpGraph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(&g_lpVideoWindow))) || !g_lpVideoWindow) {
-        g_lpVideoWindow = nullptr;
+    if (!obtained(g_lpGraph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(&g_lpVideoWindow)), g_lpVideoWindow))
         return false;
-    }
     return true;
 }
 
 void releaseGraph()
 {
-    releaseInterface(g_lpVideoWindow);
-    releaseInterface(g_lpMediaSeeking);
-    releaseInterface(g_lpMediaEvent);
-    releaseInterface(g_lpMediaControl);
-    releaseInterface(g_lpGraph);
+    releaseAndNull(g_lpVideoWindow);
+    releaseAndNull(g_lpMediaSeeking);
+    releaseAndNull(g_lpMediaEvent);
+    releaseAndNull(g_lpMediaControl);
+    releaseAndNull(g_lpGraph);
 }
 
-int initDShow()
+bool initDShow()
 {
-    return createGraph(showEngineBox, kTextInitDShowCreate) ? 1 : 0;
+    return createGraph(showBoxAlways, kTextInitDShowCreate);
 }
 
-int releaseDShow()
+void releaseDShow()
 {
     if (g_lpMediaControl)
         g_lpMediaControl->Stop();
     // The video window is neither hidden nor detached first: releasing the
     // graph destroys it.
     releaseGraph();
-    return 1;
 }

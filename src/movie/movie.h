@@ -19,15 +19,15 @@ extern IMediaEvent* g_lpMediaEvent;
 extern IMediaSeeking* g_lpMediaSeeking;
 extern IVideoWindow* g_lpVideoWindow;
 
-// tovinit's engine start: 1 when all five interfaces were obtained, else 0
-// (the creation failure shows its box whatever the verbose flag says).
-int initDShow();
-// tovbye's engine stop: stops the graph and releases everything; always 1.
-int releaseDShow();
+// tovinit's engine start: true when all five interfaces were obtained (the
+// creation failure shows its box whatever the verbose flag says).
+bool initDShow();
+// tovbye's engine stop: stops the graph and releases everything.
+void releaseDShow();
 
 // Creates a new graph and queries its four interfaces into the globals.
 // Returns false at the first failure, keeping what was obtained so far.
 // `creationBox` is shown when the graph itself cannot be created.
-bool createGraph(void (*showBox)(const char*), const char* creationBox);
+bool createGraph(void (*showBox)(const char*, const char*), const char* creationBox);
 // Releases the five interfaces, window first and graph last.
 void releaseGraph();

@@ -6,9 +6,10 @@
 
 #include "music.h"
 
-#include "../plugin/frame.h"
-#include "../plugin/messages.h"
-#include "../plugin/records.h"
+#include "plugin/boxes.h"
+#include "plugin/com.h"
+#include "plugin/messages.h"
+#include "plugin/records.h"
 
 namespace {
 
@@ -31,18 +32,12 @@ const int kEffectCount = sizeof kEffects / sizeof kEffects[0];
 // lets go of the one it held first. Without an audio path there is none.
 template <class T> bool fetchBuffer(T*& global, REFIID iid)
 {
-    if (global) {
-        global->Release();
-        global = nullptr;
-    }
+    releaseAndNull(global);
     if (!g_lpAudioPath)
         return false;
-    if (FAILED(g_lpAudioPath->GetObjectInPath(DMUS_PCHANNEL_ALL, DMUS_PATH_BUFFER, 0, GUID_NULL, 0, iid,
-                                              reinterpret_cast<void**>(&global)))) {
-        global = nullptr;
-        return false;
-    }
-    return global != nullptr;
+    return obtained(g_lpAudioPath->GetObjectInPath(DMUS_PCHANNEL_ALL, DMUS_PATH_BUFFER, 0, GUID_NULL, 0, iid,
+                                                   reinterpret_cast<void**>(&global)),
+                    global);
 }
 
 } // namespace
@@ -121,7 +116,7 @@ extern "C" int TOLVO_CALL tovmusicfx(int32_t effect, int32_t, int32_t, int32_t)
     if (!musicEngineUp())
         return -9;
     if (!fetchBuffer(g_lpDSBuffer, IID_IDirectSoundBuffer8)) {
-        showBoxWithCaption(kTextMusicFx, kTextBoxCaption); // whatever the verbose flag says
+        showBoxAlways(kTextMusicFx);
         return -1;
     }
     // The buffer's effects change only while its path is inactive.

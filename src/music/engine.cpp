@@ -2,9 +2,10 @@
 // made at start-up and shared by every music command.
 #include "music.h"
 
-#include "../plugin/frame.h"
-#include "../plugin/messages.h"
-#include "../plugin/seam.h"
+#include "plugin/boxes.h"
+#include "plugin/com.h"
+#include "plugin/messages.h"
+#include "plugin/syscalls.h"
 
 IDirectMusicPerformance8* g_lpPerformance = nullptr;
 IDirectMusicLoader8* g_lpLoader = nullptr;
@@ -28,37 +29,27 @@ IDirectMusicSegment8* slotSegment(int32_t slot)
     return g_lpSegment[slot];
 }
 
-template <class T> static void releaseAndClear(T*& p)
-{
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
 // A failed start leaves what it made in the globals; releaseDMusic takes it.
 // A creation that succeeds without handing out its object fails like one
 // that does not succeed.
-int initDMusic()
+bool initDMusic()
 {
-    if (FAILED(g_sys.CoCreateInstance(CLSID_DirectMusicPerformance, nullptr, CLSCTX_INPROC,
-                                      IID_IDirectMusicPerformance8, reinterpret_cast<void**>(&g_lpPerformance))) ||
-        !g_lpPerformance) {
-        g_lpPerformance = nullptr;
-        showEngineBox(kTextInitDMusicPerformance);
-        return 0;
+    if (!obtained(g_sys.CoCreateInstance(CLSID_DirectMusicPerformance, nullptr, CLSCTX_INPROC,
+                                         IID_IDirectMusicPerformance8, reinterpret_cast<void**>(&g_lpPerformance)),
+                  g_lpPerformance)) {
+        showBoxAlways(kTextInitDMusicPerformance);
+        return false;
     }
     if (FAILED(g_lpPerformance->InitAudio(nullptr, nullptr, nullptr, DMUS_APATH_SHARED_STEREOPLUSREVERB, 64,
                                           DMUS_AUDIOF_ALL, nullptr))) {
-        showEngineBox(kTextInitDMusicInitAudio);
-        return 0;
+        showBoxAlways(kTextInitDMusicInitAudio);
+        return false;
     }
-    if (FAILED(g_sys.CoCreateInstance(CLSID_DirectMusicLoader, nullptr, CLSCTX_INPROC, IID_IDirectMusicLoader8,
-                                      reinterpret_cast<void**>(&g_lpLoader))) ||
-        !g_lpLoader) {
-        g_lpLoader = nullptr;
-        showEngineBox(kTextInitDMusicLoader);
-        return 0;
+    if (!obtained(g_sys.CoCreateInstance(CLSID_DirectMusicLoader, nullptr, CLSCTX_INPROC, IID_IDirectMusicLoader8,
+                                         reinterpret_cast<void**>(&g_lpLoader)),
+                  g_lpLoader)) {
+        showBoxAlways(kTextInitDMusicLoader);
+        return false;
     }
     // The loader would otherwise keep every segment it makes (and, for a
     // segment made from memory, a stream over a block that the slots free
@@ -71,8 +62,8 @@ int initDMusic()
     char dir[MAX_PATH] = {};
     const DWORD length = g_sys.GetCurrentDirectoryA(MAX_PATH, dir);
     if (length == 0 || length >= MAX_PATH) {
-        showEngineBox(kTextInitDMusicCurrentDir);
-        return 0;
+        showBoxAlways(kTextInitDMusicCurrentDir);
+        return false;
     }
     WCHAR wideDir[MAX_PATH] = {};
     MultiByteToWideChar(CP_ACP, 0, dir, -1, wideDir, MAX_PATH);
@@ -80,40 +71,39 @@ int initDMusic()
     // From here on the loader resolves relative names against the directory
     // that is current now, whatever it becomes later.
     if (FAILED(g_lpLoader->SetSearchDirectory(GUID_DirectMusicAllTypes, wideDir, FALSE))) {
-        showEngineBox(kTextInitDMusicSearchPath);
-        return 0;
+        showBoxAlways(kTextInitDMusicSearchPath);
+        return false;
     }
     // Without the 3D path the engine still runs: segments play on the
-    // default path and position and effects fail.
-    if (FAILED(g_lpPerformance->CreateStandardAudioPath(DMUS_APATH_DYNAMIC_3D, 64, TRUE, &g_lpAudioPath))) {
-        g_lpAudioPath = nullptr;
-        showEngineBox(kTextInitDMusicAudioPath);
-    }
+    // default path and position and effects fail. Only a failed call shows
+    // the box; a success without a path runs the same way.
+    const HRESULT path = g_lpPerformance->CreateStandardAudioPath(DMUS_APATH_DYNAMIC_3D, 64, TRUE, &g_lpAudioPath);
+    if (!obtained(path, g_lpAudioPath) && FAILED(path))
+        showBoxAlways(kTextInitDMusicAudioPath);
     float tempo = 1.0f;
     g_lpPerformance->SetGlobalParam(GUID_PerfMasterTempo, &tempo, sizeof tempo);
     long volume = 0;
     g_lpPerformance->SetGlobalParam(GUID_PerfMasterVolume, &volume, sizeof volume);
-    return 1;
+    return true;
 }
 
-int releaseDMusic()
+void releaseDMusic()
 {
     if (g_lpPerformance)
         g_lpPerformance->Stop(nullptr, nullptr, 0, 0);
-    releaseAndClear(g_lpDSBuffer);
-    releaseAndClear(g_lp3DBuffer);
-    releaseAndClear(g_lpAudioPath);
-    releaseAndClear(g_lpLoader);
+    releaseAndNull(g_lpDSBuffer);
+    releaseAndNull(g_lp3DBuffer);
+    releaseAndNull(g_lpAudioPath);
+    releaseAndNull(g_lpLoader);
     for (int slot = 0; slot < MUSIC_SLOT_COUNT; ++slot) {
-        releaseAndClear(g_lpSegment[slot]);
+        releaseAndNull(g_lpSegment[slot]);
         g_bSlotEndless[slot] = FALSE;
     }
     releaseRetiredSegments();
     if (g_lpPerformance) {
         g_lpPerformance->CloseDown();
-        releaseAndClear(g_lpPerformance);
+        releaseAndNull(g_lpPerformance);
     }
     // No segment is left to read a block.
     freeAllImages();
-    return 1;
 }

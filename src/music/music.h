@@ -25,15 +25,15 @@ extern float g_fPosX;
 extern float g_fPosY;
 extern float g_fPosZ;
 
-int initDMusic();
-int releaseDMusic();
+bool initDMusic();
+void releaseDMusic();
 
 // Both the performance and the loader exist.
 bool musicEngineUp();
 // The slot's segment, or null for an empty slot or a number outside 0..255.
 IDirectMusicSegment8* slotSegment(int32_t slot);
 
-// Blocks handed to the loader as memory (images.cpp). Each slot remembers
+// Blocks handed to the loader as memory (blocks.cpp). Each slot remembers
 // the block its segment was made from. A segment that leaves its slot while
 // it may still play is kept, with its block and the slot it left, on a list
 // of retired segments until a later music command finds it silent, so that

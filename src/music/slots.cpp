@@ -11,9 +11,11 @@
 #include "music.h"
 #include "oggwave.h"
 
-#include "../plugin/frame.h"
-#include "../plugin/messages.h"
-#include "../plugin/seam.h"
+#include "plugin/boxes.h"
+#include "plugin/com.h"
+#include "plugin/globals.h"
+#include "plugin/messages.h"
+#include "plugin/syscalls.h"
 
 namespace {
 
@@ -57,10 +59,11 @@ bool markAsMidi(IDirectMusicSegment8* segment)
 
 // Makes the slot's segment from a block of memory that holds a whole file.
 // The block is the slot's from then on; if the loader refuses it, nothing
-// reads it and it is freed. g_pWaveImage names the block on entry.
-// 1 loaded; 0 the loader refused it (the slot is empty); -1 no memory to keep
-// the music the slot held (the slot is as it was).
-int loadSlotFromMemory(int32_t slot, void* block, int32_t size)
+// reads it and it is freed. g_pWaveImage names the block on entry. False
+// when the loader refused it (the slot is empty, `refusedText` is shown) or
+// when there was no memory to keep the music the slot held (the slot is as
+// it was, no box).
+bool loadSlotFromMemory(int32_t slot, void* block, int32_t size, const char* refusedText)
 {
     DMUS_OBJECTDESC desc;
     std::memset(&desc, 0, sizeof desc);
@@ -72,34 +75,34 @@ int loadSlotFromMemory(int32_t slot, void* block, int32_t size)
 
     if (!emptySlot(slot)) {
         freeImage(block);
-        return -1;
+        return false;
     }
     IDirectMusicSegment8* segment = nullptr;
     // A success without a segment is a refusal too.
-    if (FAILED(g_lpLoader->GetObject(&desc, IID_IDirectMusicSegment8, reinterpret_cast<void**>(&segment))) ||
-        !segment) {
+    if (!obtained(g_lpLoader->GetObject(&desc, IID_IDirectMusicSegment8, reinterpret_cast<void**>(&segment)),
+                  segment)) {
         freeImage(block);
-        return 0;
+        showBoxWhileVerbose(refusedText);
+        return false;
     }
     g_lpSegment[slot] = segment;
     g_pSlotImage[slot] = block;
-    return 1;
+    return true;
 }
 
 // Downloads the slot's band and starts its segment as a secondary segment
 // on the shared 3D path. A failed download shows its box and plays nothing.
-int playSegment(int32_t slot, IDirectMusicSegment8* segment, int32_t repeats, const char* downloadFailedText)
+void playSegment(int32_t slot, IDirectMusicSegment8* segment, int32_t repeats, const char* downloadFailedText)
 {
     if (FAILED(segment->Download(g_lpPerformance))) {
-        showCommandBox(downloadFailedText);
-        return 0;
+        showBoxWhileVerbose(downloadFailedText);
+        return;
     }
     segment->SetRepeats(repeats < 0 ? DMUS_SEG_REPEAT_INFINITE : static_cast<DWORD>(repeats));
     g_lpPerformance->PlaySegmentEx(segment, nullptr, nullptr, DMUS_SEGF_SECONDARY | DMUS_SEGF_DEFAULT, 0, nullptr,
                                    nullptr, g_lpAudioPath);
     if (repeats < 0)
         g_bSlotEndless[slot] = TRUE;
-    return 0;
 }
 
 } // namespace
@@ -121,13 +124,10 @@ extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, 
         dropUntrackedImage();
         int32_t size = 0;
         if (!oggFileToWave(file, 2, &g_pWaveImage, &size)) {
-            showCommandBox(kTextMusicLoadOggDecode);
+            showBoxWhileVerbose(kTextMusicLoadOggDecode);
             return -1;
         }
-        const int loaded = loadSlotFromMemory(slot, g_pWaveImage, size);
-        if (loaded == 0)
-            showCommandBox(kTextMusicLoadOgg);
-        return loaded == 1 ? 0 : -1;
+        return loadSlotFromMemory(slot, g_pWaveImage, size, kTextMusicLoadOgg) ? 0 : -1;
     }
 
     WCHAR wideName[MAX_PATH];
@@ -135,18 +135,17 @@ extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, 
         return -1; // does not fit 260 wide characters
     // Refused as damaged before the platform reads it; the slot stays.
     if (isMidiFileWithoutTimeDivision(file)) {
-        showCommandBox(kTextMusicLoadSegment);
+        showBoxWhileVerbose(kTextMusicLoadSegment);
         return -1;
     }
     if (!emptySlot(slot))
         return -1;
     // A relative name is resolved by the loader against the start-up
     // directory, not the current one.
-    if (FAILED(g_lpLoader->LoadObjectFromFile(CLSID_DirectMusicSegment, IID_IDirectMusicSegment8, wideName,
-                                              reinterpret_cast<void**>(&g_lpSegment[slot]))) ||
-        !g_lpSegment[slot]) {
-        g_lpSegment[slot] = nullptr;
-        showCommandBox(kTextMusicLoadSegment);
+    if (!obtained(g_lpLoader->LoadObjectFromFile(CLSID_DirectMusicSegment, IID_IDirectMusicSegment8, wideName,
+                                                 reinterpret_cast<void**>(&g_lpSegment[slot])),
+                  g_lpSegment[slot])) {
+        showBoxWhileVerbose(kTextMusicLoadSegment);
         return -1;
     }
     if (hasExtension(extension, ".mid") && !markAsMidi(g_lpSegment[slot]))
@@ -173,12 +172,12 @@ extern "C" int TOLVO_CALL tovmusicload2(TolvoVar* var, int32_t slot, int32_t, in
         // The start of an Ogg page: decoded into a WAVE image.
         dropUntrackedImage();
         if (!oggMemToWave(var, 2, &g_pWaveImage, &size)) {
-            showCommandBox(kTextMusicLoad2OggDecode);
+            showBoxWhileVerbose(kTextMusicLoad2OggDecode);
             return -1;
         }
     } else {
         if (isMidiWithoutTimeDivision(data, static_cast<size_t>(bytes))) {
-            showCommandBox(kTextMusicLoad2Load);
+            showBoxWhileVerbose(kTextMusicLoad2Load);
             return -1;
         }
         // A WAVE file, a segment file or a MIDI file: the loader reads a copy
@@ -191,12 +190,8 @@ extern "C" int TOLVO_CALL tovmusicload2(TolvoVar* var, int32_t slot, int32_t, in
         g_pWaveImage = copy;
         size = bytes;
     }
-    const int loaded = loadSlotFromMemory(slot, g_pWaveImage, size);
-    if (loaded != 1) {
-        if (loaded == 0)
-            showCommandBox(kTextMusicLoad2Load);
+    if (!loadSlotFromMemory(slot, g_pWaveImage, size, kTextMusicLoad2Load))
         return -1;
-    }
     if (std::memcmp(data, "MThd", 4) == 0 && !markAsMidi(g_lpSegment[slot]))
         return -1;
     return 0;
@@ -210,7 +205,9 @@ extern "C" int TOLVO_CALL tovmusicplay(int32_t slot, int32_t repeats, int32_t, i
     if (!musicEngineUp())
         return -9;
     sweepRetiredSegments();
-    return playSegment(slot, segment, repeats, kTextMusicPlayBand);
+    // A failed download is no failure of the command: its box says so.
+    playSegment(slot, segment, repeats, kTextMusicPlayBand);
+    return 0;
 }
 
 extern "C" int TOLVO_CALL tovmusicplay2(int32_t slot, int32_t repeats, int32_t, int32_t)
@@ -226,7 +223,8 @@ extern "C" int TOLVO_CALL tovmusicplay2(int32_t slot, int32_t repeats, int32_t, 
         return -2;
     if (playing == S_OK)
         return -1; // still sounding: not started again
-    return playSegment(slot, segment, repeats, kTextMusicPlay2Band);
+    playSegment(slot, segment, repeats, kTextMusicPlay2Band);
+    return 0;
 }
 
 extern "C" int TOLVO_CALL tovmusicstop(int32_t slot, int32_t, int32_t, int32_t)
@@ -250,7 +248,7 @@ extern "C" int TOLVO_CALL tovmusicstop(int32_t slot, int32_t, int32_t, int32_t)
     // What was stopped may let go of its block now.
     sweepRetiredSegments();
     if (FAILED(hr)) {
-        showCommandBox(kTextMusicStop);
+        showBoxWhileVerbose(kTextMusicStop);
         return -1;
     }
     return 0;

@@ -24,7 +24,7 @@ void failureFill(TolvoVar* var)
 
 extern "C" int TOLVO_CALL tovdpmload(int32_t, char* packText, int32_t, int32_t)
 {
-    return openPack(packText) == 0 ? 0 : -1;
+    return openPack(packText) ? 0 : -1;
 }
 
 extern "C" int TOLVO_CALL tovdpmread(TolvoVar* var, const char* entry, int32_t, int32_t)
@@ -75,7 +75,7 @@ extern "C" int TOLVO_CALL tovdpmsize(TolvoVar* var, const char* entry, int32_t, 
 {
     if (!var)
         return -1;
-    if (findEntry(entry) != 0) {
+    if (!findEntry(entry)) {
         failureFill(var);
         return -1;
     }

@@ -18,6 +18,8 @@
 
 constexpr unsigned char kDpmxMagic[4] = {'D', 'P', 'M', 'X'};
 constexpr uint32_t kDpmxHeaderSize = 16;
+constexpr uint32_t kDpmxDataStartField = 4;
+constexpr uint32_t kDpmxCountField = 8;
 constexpr uint32_t kDpmxRecordSize = 32;
 constexpr uint32_t kDpmxNameField = 24;
 constexpr uint32_t kDpmxMaxName = 23;

@@ -27,12 +27,12 @@ extern uint32_t g_dwEntrySize;
 extern void* g_lpReadBuffer;
 
 // Opens the pack that "file,position" names. Cuts the caller's text at its
-// first comma. 0 pack open, -1 failure.
-int openPack(char* packText);
+// first comma. True when a pack is open.
+bool openPack(char* packText);
 
-// Looks the name up in the open pack's directory. 0 found (g_dwEntryOffset
-// and g_dwEntrySize set), -1 not found or no pack.
-int findEntry(const char* name);
+// Looks the name up in the open pack's directory. True when found
+// (g_dwEntryOffset and g_dwEntrySize set); false when not found or no pack.
+bool findEntry(const char* name);
 // The same, handing the pack file on to the caller, who closes it: null
 // when the entry is not found (the file is closed then).
 FILE* openEntry(const char* name);

@@ -115,15 +115,15 @@ void resetPackState()
     g_dwEntrySize = 0;
 }
 
-int openPack(char* packText)
+bool openPack(char* packText)
 {
     // A pack with entries stays in use; the text is not even looked at.
     if (g_bPackOpen != 0 && g_nEntryCount != 0)
-        return 0;
+        return true;
     g_dwDataBase = 0;
     g_bPackOpen = 0;
     if (!packText)
-        return -1;
+        return false;
 
     // A text without a comma names a pack that is a file by itself.
     const char* positionText = "";
@@ -136,18 +136,18 @@ int openPack(char* packText)
     const int64_t position = parsePackPosition(positionText);
     if (position < 0 || position >= kDpmxPositionLimit) {
         g_nPackBase = 0;
-        return -1;
+        return false;
     }
     g_nPackBase = static_cast<int32_t>(position);
 
     const size_t nameLength = std::strlen(packText);
     if (nameLength >= sizeof g_szPackName)
-        return -1;
+        return false;
     std::memcpy(g_szPackName, packText, nameLength + 1);
 
     FILE* f = std::fopen(g_szPackName, "rb");
     if (!f)
-        return -1;
+        return false;
     if (g_nPackBase > 0)
         std::fseek(f, g_nPackBase, SEEK_SET);
     // Bytes not read keep the record's earlier contents, as in the directory
@@ -155,14 +155,14 @@ int openPack(char* packText)
     // file, or the header of an earlier empty pack still in the record would
     // pass an empty file, or a position past its end, for a pack.
     const size_t got = std::fread(g_byRecord, 1, kDpmxHeaderSize, f);
-    g_dwDataBase = recordDword(4) + static_cast<uint32_t>(g_nPackBase);
-    g_nEntryCount = static_cast<int32_t>(recordDword(8));
+    g_dwDataBase = recordDword(kDpmxDataStartField) + static_cast<uint32_t>(g_nPackBase);
+    g_nEntryCount = static_cast<int32_t>(recordDword(kDpmxCountField));
     std::fclose(f);
 
     if (got < 12 || std::memcmp(g_byRecord, kDpmxMagic, sizeof kDpmxMagic) != 0)
-        return -1;
+        return false;
     g_bPackOpen = 1;
-    return 0;
+    return true;
 }
 
 FILE* openEntry(const char* name)
@@ -253,13 +253,13 @@ FILE* openEntry(const char* name)
     return f;
 }
 
-int findEntry(const char* name)
+bool findEntry(const char* name)
 {
     FILE* f = openEntry(name);
     if (!f)
-        return -1;
+        return false;
     std::fclose(f);
-    return 0;
+    return true;
 }
 
 int32_t readEntry(FILE* pack, void* buffer)

@@ -1,10 +1,21 @@
 // tovinit and tovbye: the start and the end of the module.
 #include <cstdlib>
 
-#include "frame.h"
+#include "lifecycle.h"
+
+#include "boxes.h"
+#include "globals.h"
 #include "messages.h"
-#include "seam.h"
-#include "../pack/pack.h"
+#include "syscalls.h"
+#include "input/input.h"
+#include "movie/movie.h"
+#include "music/music.h"
+#include "pack/pack.h"
+
+const EngineTable kRealEngines = {
+    initDInput, initDMusic, initDShow, releaseDInput, releaseDMusic, releaseDShow,
+};
+EngineTable g_engines = kRealEngines;
 
 extern "C" int TOLVO_CALL tovinit(TolvoWindowInfo* info, int32_t init_mask, int32_t verbose, int32_t)
 {
@@ -18,15 +29,16 @@ extern "C" int TOLVO_CALL tovinit(TolvoWindowInfo* info, int32_t init_mask, int3
 
     // S_FALSE (already initialised single-threaded here) counts as success.
     if (FAILED(g_sys.CoInitialize(nullptr))) {
-        showCommandBox(kTextTovinitCom);
+        showBoxWhileVerbose(kTextTovinitCom);
         return -1;
     }
     // Each success, S_FALSE too, is one initialisation to end.
     ++g_nComInitCount;
 
     // Bit 0 input, bit 1 music, bit 2 movie; any mask outside 1..7 starts all
-    // three. An engine that is started again is released first, so a second
-    // tovinit without tovbye leaks nothing and counts no joystick twice.
+    // three. An engine that is started again is released first, and every
+    // COM start is counted for tovbye, so a second tovinit without tovbye
+    // leaks nothing and counts no joystick twice.
     const int mask = (init_mask >= 1 && init_mask <= 7) ? init_mask : 7;
     if (mask & 1) {
         g_engines.releaseDInput();

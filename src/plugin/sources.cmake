@@ -1,8 +1,9 @@
 list(APPEND TOLVO_CORE_SOURCES
-  plugin/frame.cpp
+  plugin/boxes.cpp
+  plugin/globals.cpp
   plugin/lifecycle.cpp
   plugin/messages.cpp
-  plugin/seam.cpp
+  plugin/syscalls.cpp
   plugin/sysmode.cpp
   plugin/testcmd.cpp)
 list(APPEND TOLVO_CORE_LIBS ole32 oleaut32 user32 winmm version dinput8 dxguid uuid shlwapi)

@@ -1,7 +1,8 @@
 // tovsysmode: keeps the screen saver and power saving away while a game runs,
 // and gives the user's settings back afterwards.
-#include "frame.h"
-#include "seam.h"
+#include "globals.h"
+#include "lifecycle.h"
+#include "syscalls.h"
 
 void saveUserSettings()
 {

@@ -5,9 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frame.h"
+#include "boxes.h"
+#include "globals.h"
 #include "messages.h"
-#include "../music/music.h"
+#include "music/music.h"
 
 extern "C" int TOLVO_CALL test(TolvoVar* var, int32_t, int32_t, int32_t)
 {
@@ -32,7 +33,7 @@ extern "C" int TOLVO_CALL test(TolvoVar* var, int32_t, int32_t, int32_t)
 
     FILE* f = std::fopen("test.dat", "wb");
     if (!f) {
-        showBoxWithCaption(kTextFileOpenError, "");
+        showBoxAlways(kTextFileOpenError, "");
         return 0;
     }
     const unsigned char* bytes = static_cast<const unsigned char*>(g_pWaveImage);

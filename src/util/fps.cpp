@@ -1,8 +1,8 @@
 // tovfps: calls per second, reported once per window of at least 1000 ms.
 #include "util.h"
 
-#include "../plugin/records.h"
-#include "../plugin/seam.h"
+#include "plugin/records.h"
+#include "plugin/syscalls.h"
 
 uint32_t g_dwFpsLastTime = 0;
 uint32_t g_dwFpsCount = 0;

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "util.h"
-#include "../plugin/records.h"
+#include "plugin/records.h"
 
 const int32_t g_nAngleSize = 256;
 const double g_dRadius = 256.0;

@@ -22,8 +22,8 @@
 #include "ear/listen.h"
 #include "music/music.h"
 #include "platform/platform.h"
-#include "plugin/frame.h"
-#include "plugin/seam.h"
+#include "plugin/globals.h"
+#include "plugin/syscalls.h"
 #include "unit/case_trace.h"
 #include "unit/music/music_media.h"
 

@@ -307,7 +307,8 @@ HRESULT FakeDIDevice::CreateEffect(REFGUID guid, LPCDIEFFECT effect, LPDIRECTINP
     *out = nullptr;
     if (SUCCEEDED(createEffectResult) || effectOnFailure) {
         FakeDIEffect* e = owner->newEffect(*this);
-        e->AddRef();
+        if (SUCCEEDED(createEffectResult))
+            e->AddRef();
         *out = e;
     }
     return createEffectResult;
@@ -524,10 +525,11 @@ HRESULT FakeDInput::CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICE8A* out, LPUNK
                 d = c.device;
     if (!d)
         return DIERR_DEVICENOTREG;
-    if (SUCCEEDED(d->createDeviceResult) || d->deviceOnFailure) {
+    // What a failing call leaves behind holds no reference.
+    if (SUCCEEDED(d->createDeviceResult))
         d->AddRef();
+    if (SUCCEEDED(d->createDeviceResult) || d->deviceOnFailure)
         *out = d;
-    }
     return d->createDeviceResult;
 }
 

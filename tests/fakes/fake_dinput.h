@@ -96,7 +96,7 @@ class FakeDIDevice : public IDirectInputDevice8A, public FakeObjectState {
 public:
     // Scripted results.
     HRESULT createDeviceResult = DI_OK; // of the CreateDevice that opens this device
-    bool deviceOnFailure = false;       // a failing CreateDevice still hands out the device
+    bool deviceOnFailure = false;       // a failing CreateDevice still writes the device out, unreferenced
     HRESULT setDataFormatResult = DI_OK;
     HRESULT setCooperativeLevelResult = DI_OK;
     HRESULT setPropertyResult = DI_OK;
@@ -105,7 +105,7 @@ public:
     HRESULT getCapabilitiesResult = DI_OK;
     HRESULT enumObjectsResult = DI_OK;
     HRESULT createEffectResult = DI_OK;
-    bool effectOnFailure = false; // a failing CreateEffect still hands out an object
+    bool effectOnFailure = false; // a failing CreateEffect still writes an object out, unreferenced
     HRESULT acquireResult = DI_OK;
     HRESULT pollResult = DI_NOEFFECT;
     HRESULT getDeviceStateResult = DI_OK;

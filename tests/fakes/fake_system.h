@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/seam.h"
+#include "plugin/syscalls.h"
 
 struct FakeSystem {
     // Scripted answers of the simple entries.

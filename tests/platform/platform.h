@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "../../tools/common/platform_name.h"
+#include "tools/common/platform_name.h"
 
 // One platform's recorded answer to a question, and why it answers so.
 struct Answer {

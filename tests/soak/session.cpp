@@ -69,10 +69,10 @@ HostVariable& Session::someVariable()
     return *all[pick(4)];
 }
 
-int Session::call(const char* name, int result, std::initializer_list<int> allowed)
+int Session::call(const char* name, int result)
 {
     ++calls_[name][result];
-    check_.expect(name, result, allowed);
+    check_.listed(name, result);
     Variables& v = *vars_;
     const bool intact = v.wave.guardsIntact() && v.midi.guardsIntact() && v.ogg.guardsIntact() &&
                         v.cutchain.guardsIntact() && v.text.guardsIntact() && v.number.guardsIntact() &&
@@ -86,7 +86,7 @@ void Session::start()
     // Mostly every engine; now and then a game that leaves some out.
     static const int masks[] = {7, 7, 7, 7, 7, 7, 1, 2, 3, 4, 5, 6, 0, 8, -1};
     mask_ = masks[pick(15)];
-    call("tovinit", tovinit(info_, mask_, pick(2), 0), {0});
+    call("tovinit", tovinit(info_, mask_, pick(2), 0));
     const int engines = (mask_ >= 1 && mask_ <= 7) ? mask_ : 7;
     counts_.musicStarts += (engines & 2) != 0;
     counts_.graphs += (engines & 4) != 0;
@@ -98,15 +98,15 @@ void Session::input()
 {
     int32_t* r = vars_->result.pointer();
     switch (pick(9)) {
-    case 0: call("tovmousestate", tovmousestate(r, 0, 0, 0), {0, -1}); break;
-    case 1: call("tovkeystate", tovkeystate(r, pick(3) ? 0 : 1, 0, 0), {0, -1}); break;
-    case 2: call("tovkeytrigger", tovkeytrigger(r, pick(3) ? 0 : 1, 0, 0), {0, -1}); break;
-    case 3: call("tovjoynum", tovjoynum(r, 0, 0, 0), {0, -1}); break;
-    case 4: call("tovjoyname", tovjoyname(someVariable().record(), joystick(), 0, 0), {0, -1, -2}); break;
-    case 5: call("tovjoyforce", tovjoyforce(someVariable().record(), joystick(), 0, 0), {0, -1, -2}); break;
-    case 6: call("tovjoystate", tovjoystate(r, joystick(), 0, 0), {0, -1, -2}); break;
-    case 7: call("tovjoytrigger", tovjoytrigger(r, joystick(), 0, 0), {0, -1, -2}); break;
-    default: call("tovjoyshock", tovjoyshock(joystick(), 0, 0, 0), {0, -1}); break;
+    case 0: call("tovmousestate", tovmousestate(r, 0, 0, 0)); break;
+    case 1: call("tovkeystate", tovkeystate(r, pick(3) ? 0 : 1, 0, 0)); break;
+    case 2: call("tovkeytrigger", tovkeytrigger(r, pick(3) ? 0 : 1, 0, 0)); break;
+    case 3: call("tovjoynum", tovjoynum(r, 0, 0, 0)); break;
+    case 4: call("tovjoyname", tovjoyname(someVariable().record(), joystick(), 0, 0)); break;
+    case 5: call("tovjoyforce", tovjoyforce(someVariable().record(), joystick(), 0, 0)); break;
+    case 6: call("tovjoystate", tovjoystate(r, joystick(), 0, 0)); break;
+    case 7: call("tovjoytrigger", tovjoytrigger(r, joystick(), 0, 0)); break;
+    default: call("tovjoyshock", tovjoyshock(joystick(), 0, 0, 0)); break;
     }
 }
 
@@ -117,27 +117,27 @@ void Session::music()
     switch (pick(16)) {
     case 0: {
         const std::string file = fixture(kMusicFiles[pick(10)]);
-        call("tovmusicload", tovmusicload(slot(), file.c_str(), 0, 0), {0, -1, -9});
+        call("tovmusicload", tovmusicload(slot(), file.c_str(), 0, 0));
         break;
     }
     case 1: {
         HostVariable* from[] = {&v.wave, &v.midi, &v.ogg, &v.cutchain, &v.number, &v.packed};
-        call("tovmusicload2", tovmusicload2(from[pick(6)]->record(), slot(), 0, 0), {0, -1, -9});
+        call("tovmusicload2", tovmusicload2(from[pick(6)]->record(), slot(), 0, 0));
         break;
     }
     case 2:
-    case 3: call("tovmusicplay", tovmusicplay(slot(), pick(4) - 1, 0, 0), {0, -1, -9}); break;
-    case 4: call("tovmusicplay2", tovmusicplay2(slot(), pick(4) - 1, 0, 0), {0, -1, -2, -9}); break;
-    case 5: call("tovmusicstop", tovmusicstop(pick(3) ? slot() : -1, 0, 0, 0), {0, -1, -9}); break;
+    case 3: call("tovmusicplay", tovmusicplay(slot(), pick(4) - 1, 0, 0)); break;
+    case 4: call("tovmusicplay2", tovmusicplay2(slot(), pick(4) - 1, 0, 0)); break;
+    case 5: call("tovmusicstop", tovmusicstop(pick(3) ? slot() : -1, 0, 0, 0)); break;
     case 6:
-    case 7: call("tovmusiccheck", tovmusiccheck(slot(), 0, 0, 0), {0, -1, -2, -9}); break;
-    case 8: call("tovmusicgetvol", tovmusicgetvol(r, 0, 0, 0), {0, -1, -9}); break;
-    case 9: call("tovmusicsetvol", tovmusicsetvol(0, -pick(3000), 0, 0), {0, -1, -9}); break;
-    case 10: call("tovmusicgettenpo", tovmusicgettenpo(r, 0, 0, 0), {0, -1, -9}); break;
-    case 11: call("tovmusicsettenpo", tovmusicsettenpo(pick(30), 0, 0, 0), {0, -1, -9}); break;
+    case 7: call("tovmusiccheck", tovmusiccheck(slot(), 0, 0, 0)); break;
+    case 8: call("tovmusicgetvol", tovmusicgetvol(r, 0, 0, 0)); break;
+    case 9: call("tovmusicsetvol", tovmusicsetvol(0, -pick(3000), 0, 0)); break;
+    case 10: call("tovmusicgettenpo", tovmusicgettenpo(r, 0, 0, 0)); break;
+    case 11: call("tovmusicsettenpo", tovmusicsettenpo(pick(30), 0, 0, 0)); break;
     case 12:
-    case 13: call("tovmusicsetpos", tovmusicsetpos(pick(6) - 1, pick(2001) - 1000, 0, 0), {0, -1, -9}); break;
-    default: call("tovmusicfx", tovmusicfx(pick(12) - 1, 0, 0, 0), {0, -1, -9}); break;
+    case 13: call("tovmusicsetpos", tovmusicsetpos(pick(6) - 1, pick(2001) - 1000, 0, 0)); break;
+    default: call("tovmusicfx", tovmusicfx(pick(12) - 1, 0, 0, 0)); break;
     }
 }
 
@@ -149,21 +149,21 @@ void Session::movie()
     // second.
     if (!movieLoaded_ && pick(500) == 0) {
         const std::string file = fixture(kMovieFiles[pick(2)]);
-        movieLoaded_ = call("tovmovieload", tovmovieload(file.c_str(), 0, 0, 0), {0, -1}) == 0;
+        movieLoaded_ = call("tovmovieload", tovmovieload(file.c_str(), 0, 0, 0)) == 0;
         counts_.renders += movieLoaded_;
         return;
     }
     switch (pick(8)) {
-    case 0: call("tovmovieplay", tovmovieplay(0, 0, 0, 0), {0, -1}); break;
-    case 1: call("tovmoviestop", tovmoviestop(0, 0, 0, 0), {0, -1}); break;
-    case 2: call("tovmoviesize", tovmoviesize(pick(100), pick(100), pick(400) - 20, pick(300)), {0, -1}); break;
+    case 0: call("tovmovieplay", tovmovieplay(0, 0, 0, 0)); break;
+    case 1: call("tovmoviestop", tovmoviestop(0, 0, 0, 0)); break;
+    case 2: call("tovmoviesize", tovmoviesize(pick(100), pick(100), pick(400) - 20, pick(300))); break;
     case 3:
-        if (call("tovmoviefree", tovmoviefree(0, 0, 0, 0), {0, -1}) == 0) {
+        if (call("tovmoviefree", tovmoviefree(0, 0, 0, 0)) == 0) {
             movieLoaded_ = false;
             ++counts_.graphs;
         }
         break;
-    default: call("tovmoviecheck", tovmoviecheck(0, 0, 0, 0), {0, -1}); break;
+    default: call("tovmoviecheck", tovmoviecheck(0, 0, 0, 0)); break;
     }
 }
 
@@ -174,22 +174,22 @@ void Session::pack()
     case 0: {
         // The command cuts its text at the comma: a fresh copy each time.
         std::string text = fixture(pick(4) ? "music/music.dpm,0" : "music/missing.dpm,0");
-        call("tovdpmload", tovdpmload(0, text.data(), 0, 0), {0, -1});
+        call("tovdpmload", tovdpmload(0, text.data(), 0, 0));
         break;
     }
     case 1:
     case 2:
-        call("tovdpmsize", tovdpmsize(v.number.record(), kPackEntries[pick(6)], 0, 0), {0, -1});
+        call("tovdpmsize", tovdpmsize(v.number.record(), kPackEntries[pick(6)], 0, 0));
         break;
     default: {
         if (packReads_ >= steps_ / kStepsPerPackRead + 1) {
-            call("tovdpmsize", tovdpmsize(v.number.record(), kPackEntries[pick(6)], 0, 0), {0, -1});
+            call("tovdpmsize", tovdpmsize(v.number.record(), kPackEntries[pick(6)], 0, 0));
             break;
         }
         // Mostly the small entry; now and then music that is then loaded.
         const char* entry = pick(4) ? "tune.mid" : kPackEntries[pick(6)];
         v.packed.reset();
-        if (call("tovdpmread", tovdpmread(v.packed.record(), entry, 0, 0), {0, -1, -2}) == 0) {
+        if (call("tovdpmread", tovdpmread(v.packed.record(), entry, 0, 0)) == 0) {
             ++packReads_;
             const int64_t bytes = int64_t{v.packed.record()->word_count} * 4;
             keptBytes_ += bytes < 64 ? 64 : bytes;
@@ -206,18 +206,18 @@ void Session::utility()
     const int32_t any = static_cast<int32_t>(next());
     switch (pick(400)) {
     case 0:
-        call("tovdxver", tovdxver(someVariable().record(), 0, 0, 0), {0});
+        call("tovdxver", tovdxver(someVariable().record(), 0, 0, 0));
         ++counts_.diagnoses;
         break;
-    case 1: call("test", test(someVariable().record(), 0, 0, 0), {0}); break;
-    case 2: call("tovsysmode", tovsysmode(pick(3), 0, 0, 0), {0}); break;
+    case 1: call("test", test(someVariable().record(), 0, 0, 0)); break;
+    case 2: call("tovsysmode", tovsysmode(pick(3), 0, 0, 0)); break;
     default:
         switch (pick(5)) {
-        case 0: call("tovfps", tovfps(r, 0, 0, 0), {0}); break;
-        case 1: call("tovsin", tovsin(r, any, pick(3) ? 0 : pick(1000) - 1, 0), {0}); break;
-        case 2: call("tovcos", tovcos(r, any, pick(3) ? 0 : pick(1000) - 1, 0), {0}); break;
-        case 3: call("tovatan", tovatan(r, pick(2001) - 1000, pick(2001) - 1000, 0), {0}); break;
-        default: call("tovsqr", tovsqr(r, any, 0, 0), {0}); break;
+        case 0: call("tovfps", tovfps(r, 0, 0, 0)); break;
+        case 1: call("tovsin", tovsin(r, any, pick(3) ? 0 : pick(1000) - 1, 0)); break;
+        case 2: call("tovcos", tovcos(r, any, pick(3) ? 0 : pick(1000) - 1, 0)); break;
+        case 3: call("tovatan", tovatan(r, pick(2001) - 1000, pick(2001) - 1000, 0)); break;
+        default: call("tovsqr", tovsqr(r, any, 0, 0)); break;
         }
     }
 }
@@ -253,7 +253,7 @@ void Session::end()
 {
     if (started_) {
         beforeBye_();
-        call("tovbye", tovbye(0, 0, 0, 0), {0});
+        call("tovbye", tovbye(0, 0, 0, 0));
     }
     // tovbye freed the last read buffer; the ones before stay.
     keptBytes_ -= lastReadBytes_;

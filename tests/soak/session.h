@@ -4,8 +4,8 @@
 // loaded, music in a few slots), and otherwise calls everything with good
 // and bad arguments: missing and damaged files, slots and joysticks out of
 // range, variables too small. Every result is checked against the results
-// the command's reference entry lists, and every variable's guard words
-// after every command.
+// the command's entry in docs/commands.md lists, and every variable's guard
+// words after every command.
 #pragma once
 
 #include <cstdint>
@@ -51,7 +51,7 @@ private:
     void movie();
     void pack();
     void utility();
-    int call(const char* name, int result, std::initializer_list<int> allowed);
+    int call(const char* name, int result);
 
     uint64_t state_;
     TolvoWindowInfo* info_;

@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "plugin/seam.h"
+#include "docs/documented_results.h"
+#include "plugin/syscalls.h"
 
 namespace {
 
@@ -124,6 +125,17 @@ void ResultCheck::expect(const char* command, int result, std::initializer_list<
         if (a == result)
             return;
     fail(std::string(command) + " returned " + std::to_string(result));
+}
+
+void ResultCheck::listed(const char* command, int result)
+{
+    static const std::map<std::string, std::set<int>> documented = documentedResults(TOLVO_COMMANDS_DOC);
+    ++commands_;
+    const auto entry = documented.find(command);
+    if (entry == documented.end())
+        fail(std::string(command) + " has no entry in docs/commands.md");
+    else if (!entry->second.count(result))
+        fail(std::string(command) + " returned " + std::to_string(result));
 }
 
 void ResultCheck::guards(const char* command, bool intact)

@@ -23,10 +23,10 @@
 #include <ostream>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "docs/documented_results.h"
 #include "fakes/fake_dinput.h"
 #include "fakes/fake_dmusic.h"
 #include "fakes/fake_dshow.h"
@@ -37,7 +37,7 @@
 #include "movie/movie.h"
 #include "music/music.h"
 #include "pack/pack.h"
-#include "plugin/frame.h"
+#include "plugin/globals.h"
 #include "plugin/messages.h"
 #include "sweep_heap.h"
 #include "util/util.h"
@@ -45,26 +45,6 @@
 namespace {
 
 // ---- What the reference allows -----------------------------------------------
-
-// Each command's results as its entry in docs/commands.md lists them:
-// "`tovmusicload(slot, file name, –, –)` → 0; -1; -9".
-std::map<std::string, std::set<int>> documentedResults()
-{
-    std::map<std::string, std::set<int>> results;
-    std::ifstream doc(TOLVO_COMMANDS_DOC);
-    const std::regex entry("^`([a-z0-9]+)\\(.*\\)` → (.*)$");
-    std::string line;
-    while (std::getline(doc, line)) {
-        std::smatch m;
-        if (!std::regex_match(line, m, entry))
-            continue;
-        std::stringstream list(m[2].str());
-        std::string item;
-        while (std::getline(list, item, ';'))
-            results[m[1].str()].insert(std::stoi(item));
-    }
-    return results;
-}
 
 // The texts the plug-in may show; the command a text belongs to is the name
 // in its brackets, every engine start ("[initD...]") belonging to tovinit.
@@ -444,7 +424,7 @@ std::string heldAfterBye()
 }
 
 struct Sweep {
-    std::map<std::string, std::set<int>> documented = documentedResults();
+    std::map<std::string, std::set<int>> documented = documentedResults(TOLVO_COMMANDS_DOC);
     FaultPlan plan;
     long cases = 0;
     std::vector<std::string> problems;

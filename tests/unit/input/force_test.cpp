@@ -8,7 +8,7 @@
 
 #include <utility>
 
-#include "../tools/common/platform_name.h"
+#include "tools/common/platform_name.h"
 #include "unit/case_trace.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "fakes/fake_dinput.h"
 #include "fakes/fake_system.h"
 #include "input/input.h"
-#include "plugin/frame.h"
+#include "plugin/globals.h"
 #include "plugin/messages.h"
 
 // Operator new calls counted while countAllocations is set (alloc_count.cpp).

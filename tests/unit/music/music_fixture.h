@@ -19,7 +19,7 @@
 #include "music_media.h"
 #include "fakes/fake_system.h"
 #include "music/music.h"
-#include "plugin/frame.h"
+#include "plugin/globals.h"
 #include "plugin/messages.h"
 
 // Heap blocks of the C runtime whose size lies in [size, size + 16): the

@@ -15,7 +15,7 @@
 #include "music_fixture.h"
 #include "platform/platform.h"
 #include "plugin/messages.h"
-#include "plugin/seam.h"
+#include "plugin/syscalls.h"
 
 namespace {
 

@@ -7,19 +7,18 @@
 #include "fakes/fake_system.h"
 #include "pack/pack.h"
 #include "pack_files.h"
-#include "plugin/frame.h"
+#include "plugin/lifecycle.h"
 
 namespace {
 
 void noRelease() {}
-int noReleaseInt() { return 0; }
-int noInit() { return 0; }
+bool noInit() { return false; }
 
 TEST(PackBye, FreesOnlyTheLastReadBuffer)
 {
     FakeSystemScope sys;
     const EngineTable saved = g_engines;
-    g_engines = {noInit, noInit, noInit, noRelease, noReleaseInt, noReleaseInt};
+    g_engines = {noInit, noInit, noInit, noRelease, noRelease, noRelease};
     resetPackState();
 
     const std::string pack = scratchName("pack.dpm");

@@ -250,7 +250,7 @@ TEST_F(Reader, KeysAreLoweredByteByByteAndComparedExactly)
     const std::string full(24, 'k');
     makePack(dpmxHeader(16 + 64, 2) + dpmxRecord(full, 0x01010101, 0x01010101) + dpmxRecord("", 0, 0));
     ASSERT_EQ(load(scratchName("pack.dpm")), 0);
-    EXPECT_EQ(findEntry((full + std::string(8, '\x01')).c_str()), -1);
+    EXPECT_FALSE(findEntry((full + std::string(8, '\x01')).c_str()));
 }
 
 TEST_F(Reader, TheFirstOfTwoEqualNamesWins)
@@ -392,11 +392,11 @@ TEST_F(Reader, ADirectoryCutShortStopsTheScan)
         resetPackState();
         makePack(dpmxHeader(16 + 32 * 5, 5) + c.whole + c.cut);
         ASSERT_EQ(load(scratchName("pack.dpm")), 0);
-        EXPECT_EQ(findEntry(c.key), 0) << c.key;
+        EXPECT_TRUE(findEntry(c.key)) << c.key;
         EXPECT_EQ(g_dwEntryOffset, 3u) << c.key;
         EXPECT_EQ(g_dwEntrySize, 4u) << c.key;
-        EXPECT_EQ(findEntry("missing"), -1);
-        EXPECT_EQ(findEntry("two"), 0);
+        EXPECT_FALSE(findEntry("missing"));
+        EXPECT_TRUE(findEntry("two"));
     }
 }
 

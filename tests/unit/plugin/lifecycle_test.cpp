@@ -7,19 +7,20 @@
 #include "fakes/fake_system.h"
 #include "fakes/fault_plan.h"
 #include "pack/pack.h"
-#include "plugin/frame.h"
+#include "plugin/globals.h"
+#include "plugin/lifecycle.h"
 #include "plugin/messages.h"
 
 namespace {
 
 std::vector<std::string>* s_engineCalls = nullptr;
 
-int fakeInitDInput() { s_engineCalls->push_back("initDInput"); return 1; }
-int fakeInitDMusic() { s_engineCalls->push_back("initDMusic"); return 1; }
-int fakeInitDShow() { s_engineCalls->push_back("initDShow"); return 1; }
+bool fakeInitDInput() { s_engineCalls->push_back("initDInput"); return true; }
+bool fakeInitDMusic() { s_engineCalls->push_back("initDMusic"); return true; }
+bool fakeInitDShow() { s_engineCalls->push_back("initDShow"); return true; }
 void fakeReleaseDInput() { s_engineCalls->push_back("releaseDInput"); }
-int fakeReleaseDMusic() { s_engineCalls->push_back("releaseDMusic"); return 1; }
-int fakeReleaseDShow() { s_engineCalls->push_back("releaseDShow"); return 1; }
+void fakeReleaseDMusic() { s_engineCalls->push_back("releaseDMusic"); }
+void fakeReleaseDShow() { s_engineCalls->push_back("releaseDShow"); }
 
 class Lifecycle : public ::testing::Test {
 protected:

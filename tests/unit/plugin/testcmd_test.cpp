@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fakes/fake_system.h"
-#include "plugin/frame.h"
+#include "plugin/globals.h"
 #include "plugin/messages.h"
 
 namespace {

@@ -9,8 +9,9 @@
 #include <oleauto.h>
 
 #include "util.h"
-#include "../plugin/records.h"
-#include "../plugin/seam.h"
+#include "plugin/com.h"
+#include "plugin/records.h"
+#include "plugin/syscalls.h"
 
 // The diagnostic service's identifiers are in no import library: they are
 // defined here, once for the module.
@@ -58,11 +59,11 @@ bool readSystemInfo(IDxDiagProvider* provider, DxVersion* version)
         return false;
 
     IDxDiagContainer* root = nullptr;
-    if (FAILED(provider->GetRootContainer(&root)) || !root)
+    if (!obtained(provider->GetRootContainer(&root), root))
         return false;
     IDxDiagContainer* info = nullptr;
-    if (FAILED(root->GetChildContainer(L"DxDiag_SystemInfo", &info)) || !info) {
-        root->Release();
+    if (!obtained(root->GetChildContainer(L"DxDiag_SystemInfo", &info), info)) {
+        releaseAndNull(root);
         return false;
     }
 
@@ -73,8 +74,8 @@ bool readSystemInfo(IDxDiagProvider* provider, DxVersion* version)
     const bool minor = readUnsignedProp(info, L"dwDirectXVersionMinor", &var, &version->minor);
     const bool letter = readLetterProp(info, L"szDirectXVersionLetter", &var, &version->letter);
 
-    info->Release();
-    root->Release();
+    releaseAndNull(info);
+    releaseAndNull(root);
     return major && minor && letter;
 }
 
@@ -84,11 +85,11 @@ bool queryDxDiag(DxVersion* version)
     const bool comStarted = SUCCEEDED(g_sys.CoInitialize(nullptr));
     bool complete = false;
     IDxDiagProvider* provider = nullptr;
-    if (SUCCEEDED(g_sys.CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider,
-                                         reinterpret_cast<void**>(&provider))) &&
-        provider) {
+    if (obtained(g_sys.CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider,
+                                        reinterpret_cast<void**>(&provider)),
+                 provider)) {
         complete = readSystemInfo(provider, version);
-        provider->Release();
+        releaseAndNull(provider);
     }
     if (comStarted)
         g_sys.CoUninitialize();

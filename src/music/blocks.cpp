@@ -6,7 +6,8 @@
 
 #include "music.h"
 
-#include "../plugin/frame.h"
+#include "plugin/com.h"
+#include "plugin/globals.h"
 
 void* g_pSlotImage[MUSIC_SLOT_COUNT] = {};
 BOOL g_bSlotEndless[MUSIC_SLOT_COUNT] = {};
@@ -98,12 +99,11 @@ bool emptySlot(int32_t slot)
     if (segment && !isSilent(segment)) {
         if (!retire(segment, image, slot))
             return false;
+        g_lpSegment[slot] = nullptr; // its reference is the list's now
     } else {
-        if (segment)
-            segment->Release();
+        releaseAndNull(g_lpSegment[slot]);
         freeImage(image);
     }
-    g_lpSegment[slot] = nullptr;
     g_pSlotImage[slot] = nullptr;
     g_bSlotEndless[slot] = FALSE;
     return true;
@@ -128,7 +128,7 @@ void sweepRetiredSegments()
     for (int i = 0; i < g_nRetiredCount; ++i) {
         RetiredSegment r = g_pRetired[i];
         if (isSilent(r.lpSegment)) {
-            r.lpSegment->Release();
+            releaseAndNull(r.lpSegment);
             freeImage(r.pImage);
         } else {
             g_pRetired[kept++] = r;
@@ -140,9 +140,7 @@ void sweepRetiredSegments()
 void releaseRetiredSegments()
 {
     for (int i = 0; i < g_nRetiredCount; ++i)
-        g_pRetired[i].lpSegment->Release();
-    for (int i = 0; i < g_nRetiredCount; ++i)
-        g_pRetired[i].lpSegment = nullptr;
+        releaseAndNull(g_pRetired[i].lpSegment);
 }
 
 void freeAllImages()

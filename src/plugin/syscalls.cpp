@@ -1,4 +1,4 @@
-#include "seam.h"
+#include "syscalls.h"
 
 #define DIRECTINPUT_VERSION 0x0800
 #include <dinput.h>

@@ -1,6 +1,10 @@
-// The system-call seam: every call that creates a platform object or touches
-// the system outside a COM interface goes through this table. It points at
-// the real functions; tests swap entries and restore them.
+// The system calls that create a platform object or touch the system's
+// state outside a COM interface go through this table, so that tests can
+// answer and fail them. It points at the real functions; tests swap entries
+// and restore them. What does not go through it: the C runtime's file calls
+// (the pack reader, the MIDI header check, `test`, the Ogg Vorbis file
+// converter), the decoder's threads and conversions that only compute
+// (MultiByteToWideChar, PathFindExtensionA, lstrcmpiA, VariantClear).
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,6 @@
-// Internal header of the plug-in frame: the module globals that cross
-// subsystems, the error boxes and the engine table. Windows builds only.
+// The module globals of the plug-in frame: the host's window and instance,
+// the verbose flag, the user's settings, the COM count and the last memory
+// image. Windows builds only.
 #pragma once
 
 #include <windows.h>
@@ -25,13 +26,6 @@ extern BOOL g_bLowPowerActive;
 extern BOOL g_bSettingsSaved;
 extern BOOL g_bSettingsSuppressed;
 
-// Reads the three settings into the saved values; while they are
-// suppressed, the values saved before stay (they are the user's).
-void saveUserSettings();
-// Writes the saved values back, when there are any, and ends the
-// suppression.
-void restoreUserSettings();
-
 // Successful CoInitialize calls of tovinit that tovbye has not undone yet:
 // COM is ended exactly as often as this module started it, so a host that
 // initialised COM on its thread itself keeps its own initialisation.
@@ -42,23 +36,3 @@ extern int g_nComInitCount;
 // them at releaseDMusic); a writer frees the old block only when music does
 // not hold it. tovbye frees the one it still names.
 extern void* g_pWaveImage;
-
-// Boxes of the engine starts: always shown.
-void showEngineBox(const char* text);
-// Boxes of commands: shown only while g_nVerbose is 1.
-void showCommandBox(const char* text);
-// A box with its own caption, shown whatever the verbose flag says.
-void showBoxWithCaption(const char* text, const char* caption);
-
-// Engine starts and stops as tovinit and tovbye call them. They go through
-// this table so that the frame can be exercised without the engines.
-struct EngineTable {
-    int (*initDInput)();
-    int (*initDMusic)();
-    int (*initDShow)();
-    void (*releaseDInput)();
-    int (*releaseDMusic)();
-    int (*releaseDShow)();
-};
-extern EngineTable g_engines;
-extern const EngineTable kRealEngines;

@@ -3,16 +3,17 @@
 #include <cstring>
 
 #include "input.h"
-#include "plugin/frame.h"
+#include "plugin/boxes.h"
+#include "plugin/com.h"
+#include "plugin/globals.h"
 #include "plugin/messages.h"
-#include "plugin/seam.h"
+#include "plugin/syscalls.h"
 
 LPDIRECTINPUT8A g_lpDI = nullptr;
 LPDIRECTINPUTDEVICE8A g_lpDIMouse = nullptr;
 LPDIRECTINPUTDEVICE8A g_lpDIKeyboard = nullptr;
 LPDIRECTINPUTDEVICE8A g_lpDIJoystick[kMaxJoysticks] = {};
 int g_nJoystickCount = 0;
-int g_nEnumJoystick = 0;
 char g_szJoystickName[kMaxJoysticks][kJoystickNameSize] = {};
 DIDEVCAPS g_DIDevCaps[kMaxJoysticks] = {};
 int g_bForceFeedback[kMaxJoysticks] = {};
@@ -21,15 +22,6 @@ LPDIRECTINPUTEFFECT g_lpDIEffect[kMaxJoysticks] = {};
 DWORD g_dwJoystickProduct[kMaxJoysticks] = {};
 
 namespace {
-
-template <typename T>
-void releaseAndClear(T*& object)
-{
-    if (object) {
-        object->Release();
-        object = nullptr;
-    }
-}
 
 DIPROPDWORD dwordProperty(DWORD obj, DWORD how, DWORD data)
 {
@@ -83,35 +75,38 @@ HRESULT createConstantForce(int i)
 
 } // namespace
 
-int initDMouse()
+bool initDMouse()
 {
-    // Only DI_OK counts: a positive success code fails the mouse as well, and
-    // so does a success that hands out no device.
-    if (g_lpDI->CreateDevice(GUID_SysMouse, &g_lpDIMouse, nullptr) != DI_OK || !g_lpDIMouse)
-        return 0;
+    // Only DI_OK counts: a positive success code fails the mouse as well
+    // (the device it handed out stays for releaseDInput), and so does a
+    // success that hands out no device.
+    const HRESULT hr = g_lpDI->CreateDevice(GUID_SysMouse, &g_lpDIMouse, nullptr);
+    if (!obtained(hr, g_lpDIMouse) || hr != DI_OK)
+        return false;
     if (g_lpDIMouse->SetDataFormat(&c_dfDIMouse2) != DI_OK)
-        return 0;
+        return false;
     if (g_lpDIMouse->SetCooperativeLevel(g_hWnd, kSharedForeground) != DI_OK)
-        return 0;
+        return false;
     const DIPROPDWORD mode = dwordProperty(0, DIPH_DEVICE, DIPROPAXISMODE_REL);
     if (g_lpDIMouse->SetProperty(DIPROP_AXISMODE, &mode.diph) != DI_OK)
-        return 0;
+        return false;
     // A foreground device cannot be acquired while the host's window is in
     // the background; the reading commands acquire it again.
     g_lpDIMouse->Acquire();
-    return 1;
+    return true;
 }
 
-int initDKeyboard()
+bool initDKeyboard()
 {
-    if (g_lpDI->CreateDevice(GUID_SysKeyboard, &g_lpDIKeyboard, nullptr) != DI_OK || !g_lpDIKeyboard)
-        return 0;
+    const HRESULT hr = g_lpDI->CreateDevice(GUID_SysKeyboard, &g_lpDIKeyboard, nullptr);
+    if (!obtained(hr, g_lpDIKeyboard) || hr != DI_OK)
+        return false;
     if (g_lpDIKeyboard->SetDataFormat(&c_dfDIKeyboard) != DI_OK)
-        return 0;
+        return false;
     if (g_lpDIKeyboard->SetCooperativeLevel(g_hWnd, kSharedForeground) != DI_OK)
-        return 0;
+        return false;
     g_lpDIKeyboard->Acquire();
-    return 1;
+    return true;
 }
 
 BOOL CALLBACK enumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID)
@@ -122,14 +117,12 @@ BOOL CALLBACK enumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID)
 
     // A controller that cannot be opened takes no number: the next one gets
     // this entry.
-    if (FAILED(g_lpDI->CreateDevice(instance->guidInstance, &g_lpDIJoystick[i], nullptr)) || !g_lpDIJoystick[i]) {
-        releaseAndClear(g_lpDIJoystick[i]);
+    if (!obtained(g_lpDI->CreateDevice(instance->guidInstance, &g_lpDIJoystick[i], nullptr), g_lpDIJoystick[i]))
         return DIENUM_CONTINUE;
-    }
     std::memset(&g_DIDevCaps[i], 0, sizeof g_DIDevCaps[i]);
     g_DIDevCaps[i].dwSize = sizeof(DIDEVCAPS);
     if (FAILED(g_lpDIJoystick[i]->GetCapabilities(&g_DIDevCaps[i]))) {
-        releaseAndClear(g_lpDIJoystick[i]);
+        releaseAndNull(g_lpDIJoystick[i]);
         return DIENUM_CONTINUE;
     }
     g_bForceFeedback[i] = (g_DIDevCaps[i].dwFlags & DIDC_FORCEFEEDBACK) ? 1 : 0;
@@ -148,9 +141,9 @@ BOOL CALLBACK enumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID)
     return DIENUM_CONTINUE;
 }
 
-BOOL CALLBACK enumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA instance, LPVOID)
+BOOL CALLBACK enumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA instance, LPVOID context)
 {
-    const int i = g_nEnumJoystick;
+    const int i = static_cast<int>(reinterpret_cast<INT_PTR>(context));
     const DIPROPRANGE range = rangeProperty(instance->dwType, DIPH_BYID);
     // The axes after one that refuses its range are neither set nor counted.
     if (FAILED(g_lpDIJoystick[i]->SetProperty(DIPROP_RANGE, &range.diph)))
@@ -159,29 +152,30 @@ BOOL CALLBACK enumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA instance, LPVOID)
     return DIENUM_CONTINUE;
 }
 
-int initDJoystick()
+bool initDJoystick()
 {
     // No attached controller is no failure: the count stays 0.
     if (FAILED(g_lpDI->EnumDevices(DI8DEVCLASS_GAMECTRL, enumJoysticksCallback, nullptr, DIEDFL_ATTACHEDONLY))) {
-        showEngineBox(kTextInitDJoystickCreate);
-        return 0;
+        showBoxAlways(kTextInitDJoystickCreate);
+        return false;
     }
     findXInputPads();
 
     for (int i = 0; i < g_nJoystickCount; ++i) {
         LPDIRECTINPUTDEVICE8A joystick = g_lpDIJoystick[i];
         if (FAILED(joystick->SetDataFormat(&c_dfDIJoystick))) {
-            showEngineBox(kTextInitDJoystickFormat);
-            return 0;
+            showBoxAlways(kTextInitDJoystickFormat);
+            return false;
         }
         if (FAILED(joystick->SetCooperativeLevel(g_hWnd, kExclusiveForeground))) {
-            showEngineBox(kTextInitDJoystickCoop);
-            return 0;
+            showBoxAlways(kTextInitDJoystickCoop);
+            return false;
         }
-        g_nEnumJoystick = i;
-        if (FAILED(joystick->EnumObjects(enumAxesCallback, nullptr, DIDFT_AXIS))) {
-            showEngineBox(kTextInitDJoystickAxes);
-            return 0;
+        // The callback learns whose axes it sets from its context.
+        if (FAILED(joystick->EnumObjects(enumAxesCallback, reinterpret_cast<LPVOID>(static_cast<INT_PTR>(i)),
+                                         DIDFT_AXIS))) {
+            showBoxAlways(kTextInitDJoystickAxes);
+            return false;
         }
 
         // X and Y on the same scale as the other axes, with a dead zone so
@@ -203,41 +197,40 @@ int initDJoystick()
                 g_dwAxes[i] = 2;
             // A joystick whose effect cannot be made fails like any other
             // step: the joystick box is shown and the mouse and keyboard stay
-            // open. Whatever a failed call left in the entry goes with it; a
-            // success without an effect is a failure too.
-            if (FAILED(createConstantForce(i)) || !g_lpDIEffect[i]) {
-                releaseAndClear(g_lpDIEffect[i]);
-                return 0;
-            }
+            // open.
+            if (!obtained(createConstantForce(i), g_lpDIEffect[i]))
+                return false;
         }
     }
-    return 1;
+    return true;
 }
 
-int initDInput()
+bool initDInput()
 {
-    // A success that hands out no object is no DirectInput either.
-    if (g_sys.DirectInput8Create(g_hInstance, DIRECTINPUT_VERSION, IID_IDirectInput8A,
-                                 reinterpret_cast<LPVOID*>(&g_lpDI), nullptr) != DI_OK ||
-        !g_lpDI)
-        return 0;
+    // Only DI_OK counts (an object handed out with another success code stays
+    // for releaseDInput); a success that hands out no object is no
+    // DirectInput either.
+    const HRESULT hr = g_sys.DirectInput8Create(g_hInstance, DIRECTINPUT_VERSION, IID_IDirectInput8A,
+                                                reinterpret_cast<LPVOID*>(&g_lpDI), nullptr);
+    if (!obtained(hr, g_lpDI) || hr != DI_OK)
+        return false;
 
-    const int mouse = initDMouse();
-    if (mouse == 0)
-        showEngineBox(kTextInitDInputMouse);
-    const int keyboard = initDKeyboard();
-    if (keyboard == 0)
-        showEngineBox(kTextInitDInputKeyboard);
-    const int joystick = initDJoystick();
-    if (joystick == 0)
-        showEngineBox(kTextInitDInputJoystick);
+    const bool mouse = initDMouse();
+    if (!mouse)
+        showBoxAlways(kTextInitDInputMouse);
+    const bool keyboard = initDKeyboard();
+    if (!keyboard)
+        showBoxAlways(kTextInitDInputKeyboard);
+    const bool joystick = initDJoystick();
+    if (!joystick)
+        showBoxAlways(kTextInitDInputJoystick);
 
     // Every device stays open while at least one setup succeeded, also one
     // whose setup stopped half-way.
-    if ((mouse | keyboard | joystick) == 1)
-        return 1;
+    if (mouse || keyboard || joystick)
+        return true;
     releaseDInput();
-    return 0;
+    return false;
 }
 
 void releaseDInput()
@@ -246,19 +239,18 @@ void releaseDInput()
     releaseXInput();
     // An effect belongs to its device and goes first.
     for (int i = 0; i < kMaxJoysticks; ++i) {
-        releaseAndClear(g_lpDIEffect[i]);
+        releaseAndNull(g_lpDIEffect[i]);
         if (g_lpDIJoystick[i]) {
             g_lpDIJoystick[i]->Unacquire();
-            releaseAndClear(g_lpDIJoystick[i]);
+            releaseAndNull(g_lpDIJoystick[i]);
         }
     }
-    releaseAndClear(g_lpDIKeyboard);
-    releaseAndClear(g_lpDIMouse);
-    releaseAndClear(g_lpDI);
+    releaseAndNull(g_lpDIKeyboard);
+    releaseAndNull(g_lpDIMouse);
+    releaseAndNull(g_lpDI);
 
     // A later start counts its joysticks and axes from nothing.
     g_nJoystickCount = 0;
-    g_nEnumJoystick = 0;
     std::memset(g_szJoystickName, 0, sizeof g_szJoystickName);
     std::memset(g_DIDevCaps, 0, sizeof g_DIDevCaps);
     std::memset(g_bForceFeedback, 0, sizeof g_bForceFeedback);

@@ -203,7 +203,7 @@ TEST_F(Devices, AControllerThatCannotBeOpenedTakesNoNumber)
     di.addJoystick("first");
     FakeDIDevice& broken = di.addJoystick("broken");
     broken.createDeviceResult = DIERR_DEVICENOTREG;
-    broken.deviceOnFailure = true; // and leaves a pointer behind
+    broken.deviceOnFailure = true; // and leaves a pointer behind, which COM's rule makes null
     FakeDIDevice& nocaps = di.addJoystick("no caps");
     nocaps.getCapabilitiesResult = DIERR_INVALIDPARAM;
     di.addJoystick("last");
@@ -214,7 +214,8 @@ TEST_F(Devices, AControllerThatCannotBeOpenedTakesNoNumber)
     EXPECT_STREQ(g_szJoystickName[1], "last");
     EXPECT_EQ(g_lpDIJoystick[1], static_cast<IDirectInputDevice8A*>(di.controllers[3].device));
     EXPECT_EQ(g_lpDIJoystick[2], nullptr);
-    // Both failures were released at once.
+    // The failure that opened the device was released at once; the one that
+    // left a pointer was never called (a release would count one too many).
     EXPECT_EQ(broken.refs, 0);
     EXPECT_EQ(nocaps.refs, 0);
     EXPECT_EQ(nocaps.capabilitySizes, std::vector<DWORD>{44});
@@ -246,7 +247,7 @@ TEST_F(Devices, JoystickSetupInOrderWithRangesAndDeadZone)
     EXPECT_EQ(joy.cooperativeLevels[0].flags, 5u);
     ASSERT_EQ(joy.objectEnumerations.size(), 1u);
     EXPECT_EQ(joy.objectEnumerations[0].flags, 3u); // DIDFT_AXIS
-    EXPECT_EQ(joy.objectEnumerations[0].context, nullptr);
+    EXPECT_EQ(joy.objectEnumerations[0].context, nullptr); // the joystick's number, 0
 
     ASSERT_EQ(joy.properties.size(), 7u);
     // One range per enumerated axis, by its id.
@@ -390,7 +391,7 @@ TEST_F(Devices, AFailedEffectIsAnOrdinaryJoystickFailure)
 {
     FakeDIDevice& joy = di.addJoystick("ff", true, 2);
     joy.createEffectResult = DIERR_DEVICEFULL;
-    joy.effectOnFailure = true; // and leaves an object behind
+    joy.effectOnFailure = true; // and leaves a pointer behind, which COM's rule makes null
     EXPECT_EQ(initDInput(), 1);
     EXPECT_EQ(boxTexts(), std::vector<std::string>{kTextInitDInputJoystick});
     EXPECT_NE(g_lpDIMouse, nullptr);
