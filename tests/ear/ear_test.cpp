@@ -24,6 +24,7 @@
 #include "platform/platform.h"
 #include "plugin/frame.h"
 #include "plugin/seam.h"
+#include "soak/figures.h"
 #include "unit/case_trace.h"
 #include "unit/music/music_media.h"
 
@@ -112,6 +113,7 @@ protected:
         g_nVerbose = 1;
         CoInitialize(nullptr);
         ASSERT_EQ(initDMusic(), 1);
+        threadsWithEngine = sampleProcess().threads;
         tone = readFile(kFixtures + "/music/tone.wav");
         toneFigures = figuresOf(tone);
     }
@@ -161,6 +163,10 @@ protected:
             const bool cut = whole > 0 && f.bursts > whole;
             std::printf("heard (try %d, %.2f s recorded%s): %s\n", attempt, s.seconds(),
                         cut ? ", cut by underruns" : "", describe(f).c_str());
+            // Whether the platform's mixer threads still run, for a silence.
+            if (!f.heard)
+                std::printf("nothing heard: %lld threads in the process, %lld once the engine had started\n",
+                            static_cast<long long>(sampleProcess().threads), static_cast<long long>(threadsWithEngine));
             if (good(f, s))
                 break;
             if (!cut)
@@ -207,6 +213,7 @@ protected:
     std::vector<std::string> boxes;
     std::vector<unsigned char> tone; // a 441 Hz square wave, 0.5 s
     Figures toneFigures;
+    int64_t threadsWithEngine = 0;
 };
 
 // --- What the sources sound like --------------------------------------------
