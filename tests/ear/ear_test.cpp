@@ -113,7 +113,7 @@ protected:
         g_nVerbose = 1;
         CoInitialize(nullptr);
         ASSERT_EQ(initDMusic(), 1);
-        threadsWithEngine = sampleProcess().threads;
+        threadsWithEngine = processThreads();
         tone = readFile(kFixtures + "/music/tone.wav");
         toneFigures = figuresOf(tone);
     }
@@ -166,7 +166,7 @@ protected:
             // Whether the platform's mixer threads still run, for a silence.
             if (!f.heard)
                 std::printf("nothing heard: %lld threads in the process, %lld once the engine had started\n",
-                            static_cast<long long>(sampleProcess().threads), static_cast<long long>(threadsWithEngine));
+                            static_cast<long long>(processThreads()), static_cast<long long>(threadsWithEngine));
             if (good(f, s))
                 break;
             if (!cut)
