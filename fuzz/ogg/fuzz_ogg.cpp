@@ -10,7 +10,7 @@
 
 #include <sanitizer/asan_interface.h>
 
-#include "music/oggwave.h"
+#include "ogg/oggwave.h"
 
 static uint32_t le32(const unsigned char* p)
 {

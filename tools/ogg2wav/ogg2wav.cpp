@@ -22,7 +22,7 @@
 
 #include "cmdline.h"
 #include "files.h"
-#include "music/oggwave.h"
+#include "ogg/oggwave.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "music/oggwave.h"
-#include "unit/music/ogg_outcome.h"
+#include "ogg/oggwave.h"
+#include "unit/ogg/ogg_outcome.h"
 
 namespace {
 
