@@ -105,7 +105,7 @@ bool takePage(Walk& w, ogg_page* og)
 
 } // namespace
 
-int oggPageCheck(OggRead read, void* stream, uint32_t slack, int64_t* frames_out)
+bool oggPageCheck(OggRead read, void* stream, uint32_t slack, int64_t* frames_out)
 {
     Walk w;
     ogg_sync_init(&w.oy);
@@ -154,5 +154,5 @@ int oggPageCheck(OggRead read, void* stream, uint32_t slack, int64_t* frames_out
     vorbis_comment_clear(&w.vc);
     vorbis_info_clear(&w.vi);
     ogg_sync_clear(&w.oy);
-    return ok ? 1 : 0;
+    return ok;
 }

@@ -46,15 +46,15 @@ bool sourcePasses(const OggSource& src, int64_t* frames)
         FILE* f = fopen(src.path, "rb");
         if (!f)
             return false;
-        const int ok = oggPageCheck(fileRead, f, 0, frames);
+        const bool ok = oggPageCheck(fileRead, f, 0, frames);
         fclose(f);
-        return ok != 0;
+        return ok;
     }
     MemStream ms;
     ms.base = src.base;
     ms.length = src.length;
     ms.pos = 0;
-    return oggPageCheck(memRead, &ms, 3, frames) != 0;
+    return oggPageCheck(memRead, &ms, 3, frames);
 }
 
 // One worker's share.
@@ -156,7 +156,7 @@ int oggPlanRanges(const OggSource& src, OggVorbis_File* vf, int channels, int by
     return n;
 }
 
-int oggDecodeRanges(const OggSource& src, OggVorbis_File* vf, const int64_t* starts, int ranges, int channels,
+bool oggDecodeRanges(const OggSource& src, OggVorbis_File* vf, const int64_t* starts, int ranges, int channels,
                     int bytes_per_sample, unsigned char* samples, int32_t capacity, const OggSplit* split,
                     int32_t* decoded)
 {
@@ -192,8 +192,8 @@ int oggDecodeRanges(const OggSource& src, OggVorbis_File* vf, const int64_t* sta
         threads[i].join();
     for (int i = 0; i < ranges; ++i) {
         if (!jobs[i].ok)
-            return 0;
+            return false;
     }
     *decoded = static_cast<int32_t>(starts[ranges] * frameBytes);
-    return 1;
+    return true;
 }

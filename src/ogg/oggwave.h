@@ -33,9 +33,9 @@ int oggMemToWave(const TolvoVar* var, int bytes_per_sample, void** image_out, in
 
 // Sample bytes to allocate for a stream of `seconds` (all links) in the
 // format of its current link: the ceiling of seconds * channels * rate *
-// bytes_per_sample. Return 0 when the duration is unknown or negative, or
+// bytes_per_sample. False when the duration is unknown or negative, or
 // when the image would not fit a signed 32-bit size.
-int oggCapacity(double seconds, int channels, long rate, int bytes_per_sample, int32_t* capacity_out);
+bool oggCapacity(double seconds, int channels, long rate, int bytes_per_sample, int32_t* capacity_out);
 
 // A read-only stream over bytes that the caller owns. pos may be set
 // anywhere by memSeek; reads copy only what lies inside base .. base+length.
@@ -91,8 +91,8 @@ struct OggSource {
     uint32_t length;
 };
 // Open a decoder at the start of the source; ms is the memory stream that a
-// memory source reads through, and must outlive the decoder. 1 when open.
-int oggOpenDecoder(const OggSource& src, OggVorbis_File* vf, MemStream* ms);
+// memory source reads through, and must outlive the decoder. True when open.
+bool oggOpenDecoder(const OggSource& src, OggVorbis_File* vf, MemStream* ms);
 
 // The ranges to decode the open decoder's stream in: their first frames in
 // starts[0 .. n-1], the stream's frame count in starts[n]; returns n, or 1
@@ -100,10 +100,10 @@ int oggOpenDecoder(const OggSource& src, OggVorbis_File* vf, MemStream* ms);
 int oggPlanRanges(const OggSource& src, OggVorbis_File* vf, int channels, int bytes_per_sample, int32_t capacity,
                   const OggSplit* split, int64_t* starts);
 // Decode the planned ranges side by side into `samples` (the image after its
-// header, capacity bytes); vf decodes the first range. Returns 1 with
-// *decoded set when every range delivered exactly its bytes, 0 otherwise
-// (vf has then moved on).
-int oggDecodeRanges(const OggSource& src, OggVorbis_File* vf, const int64_t* starts, int ranges, int channels,
+// header, capacity bytes); vf decodes the first range. True with *decoded
+// set when every range delivered exactly its bytes, false otherwise (vf has
+// then moved on).
+bool oggDecodeRanges(const OggSource& src, OggVorbis_File* vf, const int64_t* starts, int ranges, int channels,
                     int bytes_per_sample, unsigned char* samples, int32_t capacity, const OggSplit* split,
                     int32_t* decoded);
 
@@ -112,7 +112,7 @@ int oggDecodeRanges(const OggSource& src, OggVorbis_File* vf, const int64_t* sta
 // pages are whole, numbered without a gap, first and last flagged, and whose
 // granule positions equal the frame counts that its packets' block sizes
 // give, starting at 0 and ending no earlier than inside the last packet. At
-// most `slack` bytes may follow the last page. Returns 1 with the stream's
-// frame count (the last granule position) in *frames_out, else 0.
+// most `slack` bytes may follow the last page. True with the stream's frame
+// count (the last granule position) in *frames_out.
 typedef size_t (*OggRead)(void* dest, size_t size, size_t count, void* stream);
-int oggPageCheck(OggRead read, void* stream, uint32_t slack, int64_t* frames_out);
+bool oggPageCheck(OggRead read, void* stream, uint32_t slack, int64_t* frames_out);
