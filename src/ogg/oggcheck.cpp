@@ -8,7 +8,7 @@
 
 #include <vorbis/codec.h>
 
-#include "oggwave.h"
+#include "decoding.h"
 
 namespace {
 
@@ -81,9 +81,9 @@ bool takePage(Walk& w, ogg_page* og)
         // synthesises); a packet it refused would make no samples.
         if (headerPackets || vorbis_synthesis_trackonly(&w.vb, &op) != 0)
             return false;
+        // A packet the decoder took has a mode of the stream, and so one of
+        // its two block sizes, both at least 64: no error to answer here.
         const long block = vorbis_packet_blocksize(&w.vi, &op);
-        if (block <= 0)
-            return false;
         before = w.samples;
         if (w.lastBlock)
             w.samples += (w.lastBlock + block) / 4;

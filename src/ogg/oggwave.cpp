@@ -7,7 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "oggwave.h"
+#include "decoding.h"
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -144,11 +144,25 @@ bool decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long r
     return true;
 }
 
+// The variable's storage as the decoder may read it: word_count * 4 bytes,
+// none for a non-positive count or a missing buffer, and no more than a
+// signed 32-bit position can reach.
+uint32_t storageBytes(const TolvoVar* var)
+{
+    if (var->word_count <= 0 || !var->data)
+        return 0;
+    const int64_t bytes = static_cast<int64_t>(var->word_count) * 4;
+    return bytes > 0x7ffffffc ? 0x7ffffffcu : static_cast<uint32_t>(bytes);
+}
+
+} // namespace
+
 // From a source to a finished image; every decoder is cleared on every path.
 // A stream that passes the page check is decoded in ranges side by side; any
 // other, and any whose ranges do not all come out whole, by one decoder from
 // the start, as the ranges would have made it.
-bool convert(const OggSource& src, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split)
+bool oggConvert(const OggSource& src, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split,
+                const OggPlan* plan)
 {
     if (split)
         split->ranges = 0;
@@ -182,11 +196,11 @@ bool convert(const OggSource& src, int bytes_per_sample, void** image_out, int32
     OggVorbis_File again;
     MemStream msAgain;
     int64_t starts[OGG_MAX_RANGES + 1];
-    int ranges = oggPlanRanges(src, &vf, channels, bytes_per_sample, capacity, split, starts);
+    int ranges = oggPlanRanges(src, &vf, channels, bytes_per_sample, capacity, split, plan, starts);
     int32_t decoded = 0;
     if (ranges > 1 &&
         !oggDecodeRanges(src, &vf, starts, ranges, channels, bytes_per_sample, image + WAVE_HEADER_BYTES,
-                         capacity, split, &decoded)) {
+                         capacity, split, plan, &decoded)) {
         // The first range's decoder has moved on: a fresh one starts again,
         // opened before the old one lets go of the file.
         ranges = 1;
@@ -220,18 +234,10 @@ bool convert(const OggSource& src, int bytes_per_sample, void** image_out, int32
     return true;
 }
 
-// The variable's storage as the decoder may read it: word_count * 4 bytes,
-// none for a non-positive count or a missing buffer, and no more than a
-// signed 32-bit position can reach.
-uint32_t storageBytes(const TolvoVar* var)
+OggSource oggVariableSource(const TolvoVar* var)
 {
-    if (var->word_count <= 0 || !var->data)
-        return 0;
-    const int64_t bytes = static_cast<int64_t>(var->word_count) * 4;
-    return bytes > 0x7ffffffc ? 0x7ffffffcu : static_cast<uint32_t>(bytes);
+    return OggSource{nullptr, static_cast<const unsigned char*>(var->data), storageBytes(var)};
 }
-
-} // namespace
 
 bool oggCapacity(double seconds, int channels, long rate, int bytes_per_sample, int32_t* capacity_out)
 {
@@ -274,7 +280,7 @@ int oggFileToWaveSplit(const char* path, int bytes_per_sample, void** image_out,
 {
     if (!path || (bytes_per_sample != 1 && bytes_per_sample != 2))
         return 0;
-    return convert(OggSource{path, nullptr, 0}, bytes_per_sample, image_out, size_out, split) ? 1 : 0;
+    return oggConvert(OggSource{path, nullptr, 0}, bytes_per_sample, image_out, size_out, split, nullptr) ? 1 : 0;
 }
 
 int oggMemToWaveSplit(const TolvoVar* var, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split)
@@ -283,10 +289,7 @@ int oggMemToWaveSplit(const TolvoVar* var, int bytes_per_sample, void** image_ou
         return 0;
     // The memory streams live on the converter's and the workers' frames;
     // every decoder is done with them before the return.
-    return convert(OggSource{nullptr, static_cast<const unsigned char*>(var->data), storageBytes(var)},
-                   bytes_per_sample, image_out, size_out, split)
-               ? 1
-               : 0;
+    return oggConvert(oggVariableSource(var), bytes_per_sample, image_out, size_out, split, nullptr) ? 1 : 0;
 }
 
 int oggFileToWave(const char* path, int bytes_per_sample, void** image_out, int32_t* size_out)

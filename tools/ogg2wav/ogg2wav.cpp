@@ -183,7 +183,6 @@ int main(int argc, char** argv)
         ok = oggFileToWaveSplit(in.c_str(), 2, &image, &size, &split);
     }
     if (!ok) {
-        free(image);
         discardOutput(wave);
         return failure(in, std::string("cannot convert: not an Ogg Vorbis stream, damaged") +
                                (memory ? " in its headers" : " (try --memory to keep the samples before the damage)") +

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "ogg/oggwave.h"
+#include "ogg/decoding.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ogg/oggwave.h"
+#include "ogg/decoding.h"
 #include "unit/ogg/ogg_outcome.h"
 
 namespace {
