@@ -65,57 +65,62 @@ TOLVO_LAYOUT(data_at_byte_28, offsetof(TolvoVar, data) == 28 && sizeof(void*) ==
 #undef TOLVO_LAYOUT
 #endif
 
-/* Plug-in frame */
-int TOLVO_CALL tovinit(TolvoWindowInfo* info, int32_t init_mask, int32_t verbose, int32_t unused);
-int TOLVO_CALL tovbye(int32_t, int32_t, int32_t, int32_t);
-int TOLVO_CALL tovsysmode(int32_t mode, int32_t, int32_t, int32_t);
-int TOLVO_CALL test(TolvoVar* var, int32_t, int32_t, int32_t);
+/* The commands, in one list: X(name, its four arguments). An argument
+ * with a name is read; a bare int32_t is ignored and may hold anything.
+ * The prototypes below are made from this list, and so are the DLL's
+ * export table and the tests that call every command; a program may walk
+ * it with an X of its own (to name every command, say). */
+#define TOLVO_COMMANDS(X) \
+    /* Plug-in frame */ \
+    X(tovinit, TolvoWindowInfo* info, int32_t init_mask, int32_t verbose, int32_t unused) \
+    X(tovbye, int32_t, int32_t, int32_t, int32_t) \
+    X(tovsysmode, int32_t mode, int32_t, int32_t, int32_t) \
+    X(test, TolvoVar* var, int32_t, int32_t, int32_t) \
+    /* Input */ \
+    X(tovmousestate, int32_t* result, int32_t, int32_t, int32_t) \
+    X(tovkeystate, int32_t* result, int32_t mode, int32_t, int32_t) \
+    X(tovkeytrigger, int32_t* result, int32_t mode, int32_t, int32_t) \
+    X(tovjoynum, int32_t* result, int32_t, int32_t, int32_t) \
+    X(tovjoyname, TolvoVar* var, int32_t joystick, int32_t, int32_t) \
+    X(tovjoyforce, TolvoVar* var, int32_t joystick, int32_t, int32_t) \
+    X(tovjoystate, int32_t* result, int32_t joystick, int32_t, int32_t) \
+    X(tovjoytrigger, int32_t* result, int32_t joystick, int32_t, int32_t) \
+    X(tovjoyshock, int32_t joystick, int32_t, int32_t, int32_t) \
+    /* Music */ \
+    X(tovmusicload, int32_t slot, const char* file, int32_t, int32_t) \
+    X(tovmusicload2, TolvoVar* var, int32_t slot, int32_t, int32_t) \
+    X(tovmusicplay, int32_t slot, int32_t repeats, int32_t, int32_t) \
+    X(tovmusicplay2, int32_t slot, int32_t repeats, int32_t, int32_t) \
+    X(tovmusicstop, int32_t slot, int32_t, int32_t, int32_t) \
+    X(tovmusicsetpos, int32_t axis, int32_t hundredths, int32_t, int32_t) \
+    X(tovmusicgetvol, int32_t* result, int32_t, int32_t, int32_t) \
+    X(tovmusicsetvol, int32_t, int32_t volume, int32_t, int32_t) \
+    X(tovmusicgettenpo, int32_t* result, int32_t, int32_t, int32_t) \
+    X(tovmusicsettenpo, int32_t tenths, int32_t, int32_t, int32_t) \
+    X(tovmusiccheck, int32_t slot, int32_t, int32_t, int32_t) \
+    X(tovmusicfx, int32_t effect, int32_t, int32_t, int32_t) \
+    /* Movie */ \
+    X(tovmovieload, const char* file, int32_t, int32_t, int32_t) \
+    X(tovmovieplay, int32_t, int32_t, int32_t, int32_t) \
+    X(tovmoviestop, int32_t, int32_t, int32_t, int32_t) \
+    X(tovmoviecheck, int32_t, int32_t, int32_t, int32_t) \
+    X(tovmoviesize, int32_t left, int32_t top, int32_t width, int32_t height) \
+    X(tovmoviefree, int32_t, int32_t, int32_t, int32_t) \
+    /* Utilities */ \
+    X(tovdxver, TolvoVar* var, int32_t, int32_t, int32_t) \
+    X(tovfps, int32_t* result, int32_t, int32_t, int32_t) \
+    X(tovsin, int32_t* result, int32_t angle, int32_t size, int32_t) \
+    X(tovcos, int32_t* result, int32_t angle, int32_t size, int32_t) \
+    X(tovatan, int32_t* result, int32_t x, int32_t y, int32_t) \
+    X(tovsqr, int32_t* result, int32_t value, int32_t, int32_t) \
+    /* Packs */ \
+    X(tovdpmload, int32_t, char* pack_text, int32_t, int32_t) \
+    X(tovdpmread, TolvoVar* var, const char* entry, int32_t, int32_t) \
+    X(tovdpmsize, TolvoVar* var, const char* entry, int32_t, int32_t)
 
-/* Input */
-int TOLVO_CALL tovmousestate(int32_t* result, int32_t, int32_t, int32_t);
-int TOLVO_CALL tovkeystate(int32_t* result, int32_t mode, int32_t, int32_t);
-int TOLVO_CALL tovkeytrigger(int32_t* result, int32_t mode, int32_t, int32_t);
-int TOLVO_CALL tovjoynum(int32_t* result, int32_t, int32_t, int32_t);
-int TOLVO_CALL tovjoyname(TolvoVar* var, int32_t joystick, int32_t, int32_t);
-int TOLVO_CALL tovjoyforce(TolvoVar* var, int32_t joystick, int32_t, int32_t);
-int TOLVO_CALL tovjoystate(int32_t* result, int32_t joystick, int32_t, int32_t);
-int TOLVO_CALL tovjoytrigger(int32_t* result, int32_t joystick, int32_t, int32_t);
-int TOLVO_CALL tovjoyshock(int32_t joystick, int32_t, int32_t, int32_t);
-
-/* Music */
-int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, int32_t);
-int TOLVO_CALL tovmusicload2(TolvoVar* var, int32_t slot, int32_t, int32_t);
-int TOLVO_CALL tovmusicplay(int32_t slot, int32_t repeats, int32_t, int32_t);
-int TOLVO_CALL tovmusicplay2(int32_t slot, int32_t repeats, int32_t, int32_t);
-int TOLVO_CALL tovmusicstop(int32_t slot, int32_t, int32_t, int32_t);
-int TOLVO_CALL tovmusicsetpos(int32_t axis, int32_t hundredths, int32_t, int32_t);
-int TOLVO_CALL tovmusicgetvol(int32_t* result, int32_t, int32_t, int32_t);
-int TOLVO_CALL tovmusicsetvol(int32_t, int32_t volume, int32_t, int32_t);
-int TOLVO_CALL tovmusicgettenpo(int32_t* result, int32_t, int32_t, int32_t);
-int TOLVO_CALL tovmusicsettenpo(int32_t tenths, int32_t, int32_t, int32_t);
-int TOLVO_CALL tovmusiccheck(int32_t slot, int32_t, int32_t, int32_t);
-int TOLVO_CALL tovmusicfx(int32_t effect, int32_t, int32_t, int32_t);
-
-/* Movie */
-int TOLVO_CALL tovmovieload(const char* file, int32_t, int32_t, int32_t);
-int TOLVO_CALL tovmovieplay(int32_t, int32_t, int32_t, int32_t);
-int TOLVO_CALL tovmoviestop(int32_t, int32_t, int32_t, int32_t);
-int TOLVO_CALL tovmoviecheck(int32_t, int32_t, int32_t, int32_t);
-int TOLVO_CALL tovmoviesize(int32_t left, int32_t top, int32_t width, int32_t height);
-int TOLVO_CALL tovmoviefree(int32_t, int32_t, int32_t, int32_t);
-
-/* Utilities */
-int TOLVO_CALL tovdxver(TolvoVar* var, int32_t, int32_t, int32_t);
-int TOLVO_CALL tovfps(int32_t* result, int32_t, int32_t, int32_t);
-int TOLVO_CALL tovsin(int32_t* result, int32_t angle, int32_t size, int32_t);
-int TOLVO_CALL tovcos(int32_t* result, int32_t angle, int32_t size, int32_t);
-int TOLVO_CALL tovatan(int32_t* result, int32_t x, int32_t y, int32_t);
-int TOLVO_CALL tovsqr(int32_t* result, int32_t value, int32_t, int32_t);
-
-/* Packs */
-int TOLVO_CALL tovdpmload(int32_t, char* pack_text, int32_t, int32_t);
-int TOLVO_CALL tovdpmread(TolvoVar* var, const char* entry, int32_t, int32_t);
-int TOLVO_CALL tovdpmsize(TolvoVar* var, const char* entry, int32_t, int32_t);
+#define TOLVO_PROTOTYPE(name, a, b, c, d) int TOLVO_CALL name(a, b, c, d);
+TOLVO_COMMANDS(TOLVO_PROTOTYPE)
+#undef TOLVO_PROTOTYPE
 
 #ifdef __cplusplus
 }

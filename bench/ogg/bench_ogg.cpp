@@ -32,7 +32,7 @@
 extern char** environ;
 #endif
 
-#include "music/oggwave.h"
+#include "ogg/decoding.h"
 
 namespace {
 

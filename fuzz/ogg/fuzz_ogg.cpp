@@ -10,7 +10,7 @@
 
 #include <sanitizer/asan_interface.h>
 
-#include "music/oggwave.h"
+#include "ogg/decoding.h"
 
 static uint32_t le32(const unsigned char* p)
 {
@@ -93,12 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const int64_t step = frames / ranges;
         cuts[i - 1] = step * i + (step > 1 ? int64_t((h >> (4 * i)) % uint32_t(step / 2 + 1)) : 0);
     }
-    OggSplit split;
-    split.cuts = cuts;
-    split.cutCount = ranges - 1;
+    const OggPlan plan = {cuts, ranges - 1, -1};
     void* other = nullptr;
     int32_t otherSize = -1;
-    const int otherRc = oggMemToWaveSplit(&var, 2, &other, &otherSize, &split);
+    const int otherRc = oggConvert(oggVariableSource(&var), 2, &other, &otherSize, nullptr, &plan) ? 1 : 0;
     if (otherRc != rc || (other == nullptr) != (image == nullptr))
         abort();
     if (rc && (otherSize != imageSize || memcmp(other, image, size_t(imageSize)) != 0))

@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "music.h"
-#include "oggwave.h"
 
+#include "ogg/oggwave.h"
 #include "plugin/boxes.h"
 #include "plugin/com.h"
 #include "plugin/globals.h"

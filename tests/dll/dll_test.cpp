@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,14 +20,9 @@ extern "C" int __cdecl callWithStackProbe(void* fn, const unsigned args[4], int*
 
 namespace {
 
-const char* const kCommands[] = {
-    "tovinit", "tovbye", "tovmousestate", "tovkeystate", "tovkeytrigger", "tovjoynum", "tovjoyname",
-    "tovjoyforce", "tovjoystate", "tovjoytrigger", "tovjoyshock", "tovmusicload", "tovmusicload2",
-    "tovmusicplay", "tovmusicplay2", "tovmusicstop", "tovmusicsetpos", "tovmusicgetvol", "tovmusicsetvol",
-    "tovmusicgettenpo", "tovmusicsettenpo", "tovmusiccheck", "tovmusicfx", "tovmovieload", "tovmovieplay",
-    "tovmoviestop", "tovmoviecheck", "tovmoviesize", "tovmoviefree", "tovdxver", "tovfps", "tovsin",
-    "tovcos", "tovatan", "tovsqr", "tovdpmload", "tovdpmread", "tovdpmsize", "tovsysmode", "test",
-};
+#define TOLVO_NAME(name, a, b, c, d) #name,
+const char* const kCommands[] = {TOLVO_COMMANDS(TOLVO_NAME)};
+#undef TOLVO_NAME
 
 HMODULE dll()
 {
@@ -70,7 +66,7 @@ TEST(DllImage, ExportsExactlyTheFortyDecoratedNames)
     for (const char* c : kCommands)
         expected.insert(std::string("_") + c + "@16");
     EXPECT_EQ(exported, expected);
-    EXPECT_EQ(exp->NumberOfFunctions, 40u); // no export by ordinal only
+    EXPECT_EQ(exp->NumberOfFunctions, std::size(kCommands)); // no export by ordinal only
 }
 
 TEST(DllImage, ImportsOnlySystemDlls)

@@ -24,6 +24,7 @@
 #include "platform/platform.h"
 #include "plugin/globals.h"
 #include "plugin/syscalls.h"
+#include "soak/figures.h"
 #include "unit/case_trace.h"
 #include "unit/music/music_media.h"
 
@@ -112,6 +113,7 @@ protected:
         g_nVerbose = 1;
         CoInitialize(nullptr);
         ASSERT_EQ(initDMusic(), 1);
+        threadsWithEngine = processThreads();
         tone = readFile(kFixtures + "/music/tone.wav");
         toneFigures = figuresOf(tone);
     }
@@ -144,18 +146,31 @@ protected:
 
     typedef std::function<bool(const Figures&, const Sound&)> Good;
 
-    // hear() up to three times until `good` holds: a loaded machine can
-    // starve the platform's mixer, and a sound it spoils is heard again.
-    // The figures of the last try.
-    Figures hearUntil(const std::function<void()>& play, DWORD ms, const Good& good)
+    // hear() until `good` holds, or three tries heard whole missed. A loaded
+    // machine starves the platform's mixer now and then: the sink plays
+    // silence (underruns) and the sound comes in more bursts than it has, as
+    // a bare DirectSound buffer's does (exit-after-sound --dsound under
+    // --capture). Such a try says nothing about the plug-in and is heard
+    // again, up to kMostTries in all. `whole`: the bursts of the sound heard
+    // uncut (0: not known, every try counts). The figures of the last try.
+    Figures hearUntil(const std::function<void()>& play, DWORD ms, const Good& good, int whole = 1)
     {
+        const int kMostTries = 8;
         Figures f;
-        for (int attempt = 1; attempt <= 3; ++attempt) {
+        for (int attempt = 1, judged = 0; attempt <= kMostTries && judged < 3; ++attempt) {
             const Sound s = hear(play, ms);
             f = measure(s);
-            std::printf("heard (try %d, %.2f s recorded): %s\n", attempt, s.seconds(), describe(f).c_str());
+            const bool cut = whole > 0 && f.bursts > whole;
+            std::printf("heard (try %d, %.2f s recorded%s): %s\n", attempt, s.seconds(),
+                        cut ? ", cut by underruns" : "", describe(f).c_str());
+            // Whether the platform's mixer threads still run, for a silence.
+            if (!f.heard)
+                std::printf("nothing heard: %lld threads in the process, %lld once the engine had started\n",
+                            static_cast<long long>(processThreads()), static_cast<long long>(threadsWithEngine));
             if (good(f, s))
                 break;
+            if (!cut)
+                ++judged;
         }
         return f;
     }
@@ -198,6 +213,7 @@ protected:
     std::vector<std::string> boxes;
     std::vector<unsigned char> tone; // a 441 Hz square wave, 0.5 s
     Figures toneFigures;
+    int64_t threadsWithEngine = 0;
 };
 
 // --- What the sources sound like --------------------------------------------
@@ -251,7 +267,7 @@ TEST_P(MusicEarSource, SoundsAtTheSourcesPitchLevelAndLength)
     ASSERT_EQ(src.load(), 0);
     const Figures got = hearUntil([] { EXPECT_EQ(tovmusicplay(0, 0, 0, 0), 0); },
                                   DWORD(want.soundingSec * 1000) + 900,
-                                  [&](const Figures& f, const Sound&) { return like(f, want); });
+                                  [&](const Figures& f, const Sound&) { return like(f, want); }, want.bursts);
     EXPECT_EQ(unlike(got, want), "");
 }
 
@@ -364,7 +380,7 @@ TEST_F(MusicEar, RepeatsPlayTheToneAgain)
     auto good = [&](const Figures& f, const Sound&) {
         return within(f.soundingSec, plays * toneFigures.soundingSec, 0.05) && within(f.longestGapSec, gap, 0.1);
     };
-    const Figures f = hearUntil([] { EXPECT_EQ(tovmusicplay(0, 2, 0, 0), 0); }, 2500, good);
+    const Figures f = hearUntil([] { EXPECT_EQ(tovmusicplay(0, 2, 0, 0), 0); }, 2500, good, kWine10 ? plays : 0);
     EXPECT_NEAR(f.soundingSec, plays * toneFigures.soundingSec, 0.05);
     EXPECT_NEAR(f.longestGapSec, gap, 0.1);
 }
@@ -393,7 +409,7 @@ TEST_F(MusicEar, Midi)
     // Wine 10.0 ships no default instrument set and never connects a MIDI file's instruments to one: notes stay silent.
     const bool heard = !kWine10;
     const Figures f = hearUntil([] { EXPECT_EQ(tovmusicplay(0, 0, 0, 0), 0); }, 2500,
-                                [&](const Figures& f, const Sound&) { return f.heard == heard; });
+                                [&](const Figures& f, const Sound&) { return f.heard == heard; }, 0);
     EXPECT_EQ(f.heard, heard) << describe(f);
     // The silence is MIDI's alone: the same performance sounds the tone.
     EXPECT_EQ(unlike(playTone([&](const Figures& f, const Sound&) { return like(f, toneFigures); }), toneFigures), "");

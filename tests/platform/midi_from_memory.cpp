@@ -108,5 +108,5 @@ int main()
     }
     loader->Release();
     CoUninitialize();
-    return failures ? 1 : 0;
+    return verdict(failures);
 }

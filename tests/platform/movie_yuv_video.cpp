@@ -292,5 +292,5 @@ int main(int argc, char** argv)
     };
     failures += expectAnswer("Motion-JPEG AVI without sound: renderer and format", silent.video, silentVideo);
     failures += expectAnswer("Motion-JPEG AVI without sound: load, play, drain to the end", silent.result, rawPlay);
-    return failures ? 1 : 0;
+    return verdict(failures);
 }

@@ -132,5 +132,5 @@ int main()
                 static_cast<unsigned long>(tenFirst), static_cast<unsigned long>(tenLast));
     e.stop();
     CoUninitialize();
-    return failures ? 1 : 0;
+    return verdict(failures);
 }

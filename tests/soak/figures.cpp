@@ -9,41 +9,21 @@
 
 namespace {
 
-// The handles of this process in the system's handle table. Wine 8 answers
-// GetProcessHandleCount with 0 but keeps this table.
-int64_t handlesInSystemTable()
+// The handles of this process, asked for one value after another (a handle
+// is a multiple of 4) until 1024 values past the last one in use. Wine 8
+// answers GetProcessHandleCount with 0, and its server crashes now and then
+// on the system's handle table while other processes start or end, taking
+// every program on it down (tests/platform/system_handles.cpp).
+int64_t handlesInUse()
 {
-    struct Entry {
-        ULONG ownerPid;
-        BYTE objectType;
-        BYTE flags;
-        USHORT value;
-        PVOID object;
-        ACCESS_MASK access;
-    };
-    typedef LONG(WINAPI * Query)(ULONG, PVOID, ULONG, PULONG);
-    static const Query query =
-        reinterpret_cast<Query>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"),
-                                                                            "NtQuerySystemInformation")));
-    const ULONG kSystemHandleInformation = 16;
-    const LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-    if (!query)
-        return 0;
-    std::vector<char> buf(1 << 16);
-    LONG status;
-    while ((status = query(kSystemHandleInformation, buf.data(), static_cast<ULONG>(buf.size()), nullptr)) ==
-               kInfoLengthMismatch &&
-           buf.size() < (64u << 20))
-        buf.resize(buf.size() * 2);
-    if (status != 0)
-        return 0;
-    const ULONG count = *reinterpret_cast<const ULONG*>(buf.data());
-    const Entry* entries = reinterpret_cast<const Entry*>(buf.data() + sizeof(ULONG_PTR));
-    const DWORD pid = GetCurrentProcessId();
-    int64_t mine = 0;
-    for (ULONG i = 0; i < count; ++i)
-        mine += entries[i].ownerPid == pid;
-    return mine;
+    int64_t inUse = 0;
+    DWORD flags;
+    for (uintptr_t v = 4, last = 0; v <= last + 4096; v += 4)
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(v), &flags)) {
+            ++inUse;
+            last = v;
+        }
+    return inUse;
 }
 
 int64_t liveHeapBytes()
@@ -73,7 +53,14 @@ ProcessFigures sampleProcess()
     f.privateBytes = static_cast<int64_t>(privateBytes());
     f.heapBytes = liveHeapBytes();
     DWORD handles = 0;
-    f.handles = GetProcessHandleCount(GetCurrentProcess(), &handles) && handles ? handles : handlesInSystemTable();
+    f.handles = GetProcessHandleCount(GetCurrentProcess(), &handles) && handles ? handles : handlesInUse();
+    f.threads = processThreads();
+    return f;
+}
+
+int64_t processThreads()
+{
+    int64_t threads = 0;
     const DWORD pid = GetCurrentProcessId();
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snap != INVALID_HANDLE_VALUE) {
@@ -81,8 +68,8 @@ ProcessFigures sampleProcess()
         te.dwSize = sizeof te;
         for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te))
             if (te.th32OwnerProcessID == pid)
-                ++f.threads;
+                ++threads;
         CloseHandle(snap);
     }
-    return f;
+    return threads;
 }

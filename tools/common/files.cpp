@@ -289,31 +289,14 @@ bool makeFolders(const std::string& path, std::string& error)
     return true;
 }
 
-bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out, std::string& error)
+namespace {
+
+// The file beside the target that the output is written into and that the
+// commit renames over the target (out.temp): true once it exists, whether
+// or not it could be opened (out.stream); false with the error when it
+// cannot be made.
+bool makeTemp(const std::string& target, OutputFile& out, std::string& error)
 {
-    out = OutputFile{};
-    out.target = target;
-    if (target == "-") {
-#ifdef _WIN32
-        _setmode(_fileno(standardOutput), _O_BINARY);
-#endif
-        out.stream = standardOutput;
-        out.standardOutput = true;
-        return true;
-    }
-    if (isFolder(target)) {
-        error = target + " is a folder";
-        return false;
-    }
-    out.destination = target;
-    if (isSpecialFile(target)) {
-        out.stream = std::fopen(target.c_str(), "wb");
-        if (!out.stream) {
-            error = "cannot write " + target + ": " + lastSystemError();
-            return false;
-        }
-        return true;
-    }
 #ifdef _WIN32
     const DWORD attributes = GetFileAttributesA(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
@@ -369,6 +352,38 @@ bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out
     if (!out.stream)
         close(fd);
 #endif
+    return true;
+}
+
+} // namespace
+
+bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out, std::string& error)
+{
+    out = OutputFile{};
+    out.target = target;
+    if (target == "-") {
+#ifdef _WIN32
+        _setmode(_fileno(standardOutput), _O_BINARY);
+#endif
+        out.stream = standardOutput;
+        out.standardOutput = true;
+        return true;
+    }
+    if (isFolder(target)) {
+        error = target + " is a folder";
+        return false;
+    }
+    out.destination = target;
+    if (isSpecialFile(target)) {
+        out.stream = std::fopen(target.c_str(), "wb");
+        if (!out.stream) {
+            error = "cannot write " + target + ": " + lastSystemError();
+            return false;
+        }
+        return true;
+    }
+    if (!makeTemp(target, out, error))
+        return false;
     if (!out.stream) {
         error = "cannot write " + target + ": " + lastSystemError();
         std::remove(out.temp.c_str());

@@ -20,6 +20,65 @@ int hexDigit(char c)
     return -1;
 }
 
+// The character that the escape after a backslash stands for; i is at the
+// escape's first character and moves past it.
+char escaped(const std::string& text, size_t& i, int lineNo)
+{
+    const char e = text[i++];
+    if (e == 'n')
+        return '\n';
+    if (e == 't')
+        return '\t';
+    if (e != 'x')
+        return e;
+    const int high = i < text.size() ? hexDigit(text[i]) : -1;
+    const int low = i + 1 < text.size() ? hexDigit(text[i + 1]) : -1;
+    if (high < 0 || low < 0)
+        fail(lineNo, "\\x takes two hexadecimal digits (\\x5c)");
+    i += 2;
+    return static_cast<char>(high * 16 + low);
+}
+
+// A quoted word from its opening quote at i to its closing one, which i
+// moves past: '"' and the text, with its escapes and ${NAME}s replaced.
+std::string quotedWord(const std::string& text, size_t& i, int lineNo, bool utf8, bool& rawText)
+{
+    std::string w(1, '"');
+    ++i;
+    while (i < text.size()) {
+        if (static_cast<unsigned char>(text[i]) >= 0x80)
+            rawText = true;
+        // A double-byte character, after a backslash too (which is then
+        // dropped as before any other character).
+        const size_t at = text[i] == '\\' && i + 1 < text.size() ? i + 1 : i;
+        if (!utf8 && cp932CharLength(text, at) == 2) {
+            w.append(text, at, 2);
+            i = at + 2;
+            continue;
+        }
+        char c = text[i++];
+        if (c == '"')
+            return w;
+        if (c == '$' && i < text.size() && text[i] == '{') {
+            // ${NAME}: the environment variable's value, as it stands.
+            const size_t close = text.find('}', i);
+            if (close == std::string::npos)
+                fail(lineNo, "unterminated ${");
+            const std::string name = text.substr(i + 1, close - i - 1);
+            const char* value = std::getenv(name.c_str());
+            if (!value)
+                fail(lineNo, "environment variable %s is not set", name.c_str());
+            w += value;
+            i = close + 1;
+            continue;
+        }
+        if (c == '\\' && i < text.size())
+            c = escaped(text, i, lineNo);
+        w.push_back(c);
+    }
+    fail(lineNo, "unterminated string");
+}
+
 // The words of one line. `utf8`: the script is UTF-8, whose multi-byte
 // characters hold no ASCII bytes; otherwise code page 932, whose
 // double-byte characters may end in '\\'. `rawText`: set when a string
@@ -35,59 +94,7 @@ std::vector<std::string> tokenize(const std::string& text, int lineNo, bool utf8
             break;
         std::string w;
         if (text[i] == '"') {
-            w.push_back('"');
-            ++i;
-            bool closed = false;
-            while (i < text.size()) {
-                if (static_cast<unsigned char>(text[i]) >= 0x80)
-                    rawText = true;
-                // A double-byte character, after a backslash too (which is
-                // then dropped as before any other character).
-                const size_t at = text[i] == '\\' && i + 1 < text.size() ? i + 1 : i;
-                if (!utf8 && cp932CharLength(text, at) == 2) {
-                    w.append(text, at, 2);
-                    i = at + 2;
-                    continue;
-                }
-                char c = text[i++];
-                if (c == '"') {
-                    closed = true;
-                    break;
-                }
-                if (c == '$' && i < text.size() && text[i] == '{') {
-                    // ${NAME}: the environment variable's value, as it stands.
-                    const size_t close = text.find('}', i);
-                    if (close == std::string::npos)
-                        fail(lineNo, "unterminated ${");
-                    const std::string name = text.substr(i + 1, close - i - 1);
-                    const char* value = std::getenv(name.c_str());
-                    if (!value)
-                        fail(lineNo, "environment variable %s is not set", name.c_str());
-                    w += value;
-                    i = close + 1;
-                    continue;
-                }
-                if (c == '\\' && i < text.size()) {
-                    const char e = text[i++];
-                    if (e == 'n') {
-                        c = '\n';
-                    } else if (e == 't') {
-                        c = '\t';
-                    } else if (e == 'x') {
-                        const int high = i < text.size() ? hexDigit(text[i]) : -1;
-                        const int low = i + 1 < text.size() ? hexDigit(text[i + 1]) : -1;
-                        if (high < 0 || low < 0)
-                            fail(lineNo, "\\x takes two hexadecimal digits (\\x5c)");
-                        c = static_cast<char>(high * 16 + low);
-                        i += 2;
-                    } else {
-                        c = e;
-                    }
-                }
-                w.push_back(c);
-            }
-            if (!closed)
-                fail(lineNo, "unterminated string");
+            w = quotedWord(text, i, lineNo, utf8, rawText);
         } else {
             while (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '\r')
                 w.push_back(text[i++]);

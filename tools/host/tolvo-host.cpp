@@ -394,218 +394,332 @@ LRESULT CALLBACK answerBoxes(int code, WPARAM wp, LPARAM lp)
 
 void runLines(const std::vector<Line>& lines, size_t begin, size_t end);
 
+typedef std::vector<std::string> Words;
+
+// The script's lines and the index of the statement running, which a block
+// (repeat, if) moves to its end.
+struct Block {
+    const std::vector<Line>& lines;
+    size_t& i;
+};
+
+// Each statement's handler answers false when its words do not fit its
+// usage (beyond their number, which the table checks).
+bool intStatement(const Words& w, int n, Block&)
+{
+    declare(w[1], TOLVO_TYPE_INT, 4, n);
+    if (w.size() == 3) {
+        const int32_t v = parseInt(w[2], n);
+        std::memcpy(g_vars[w[1]]->rec.data, &v, 4);
+    }
+    return true;
+}
+
+bool strStatement(const Words& w, int n, Block&)
+{
+    declare(w[1], w[0] == "str" ? TOLVO_TYPE_STRING : TOLVO_TYPE_INT, parseInt(w[2], n), n);
+    if (w.size() == 4) {
+        if (!isQuoted(w[3]))
+            fail(n, "the initial text must be quoted");
+        Variable& v = *g_vars[w[1]];
+        const std::string text = w[3].substr(1);
+        if (text.size() + 1 > static_cast<size_t>(v.rec.word_count) * 4)
+            fail(n, "the text does not fit %d bytes", v.rec.word_count * 4);
+        std::memcpy(v.rec.data, text.c_str(), text.size() + 1);
+    }
+    return true;
+}
+
+bool fileStatement(const Words& w, int n, Block&)
+{
+    if (!isQuoted(w[2]))
+        return false;
+    const std::string path = w[2].substr(1);
+    std::ifstream f(path, std::ios::binary);
+    if (!f)
+        fail(n, "cannot open '%s'", path.c_str());
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    declare(w[1], TOLVO_TYPE_INT, static_cast<int32_t>(bytes.size()), n);
+    if (!bytes.empty())
+        std::memcpy(g_vars[w[1]]->rec.data, bytes.data(), bytes.size());
+    return true;
+}
+
+bool printStatement(const Words& w, int n, Block&)
+{
+    std::string how = w.size() == 3 ? w[2] : "";
+    const bool plain = w[1] == "result" || w[1].find_first_of(".[") != std::string::npos;
+    if (how.empty())
+        how = plain ? "int" : (lookup(w[1], n).rec.type == TOLVO_TYPE_STRING ? "str" : "int");
+    if (how == "int") {
+        int32_t v = 0;
+        integerOf(w[1], n, v);
+        std::printf("%s = %d\n", w[1].c_str(), v);
+    } else if (how == "str") {
+        std::printf("%s = \"%s\"\n", w[1].c_str(), stringOf(lookup(w[1], n)).c_str());
+    } else if (how == "hex") {
+        Variable& v = lookup(w[1], n);
+        const size_t bytes = v.rec.word_count > 0 ? static_cast<size_t>(v.rec.word_count) * 4 : 0;
+        std::printf("%s = hex:%s\n", w[1].c_str(), hexOf(v.rec.data, bytes < 256 ? bytes : 256).c_str());
+    } else {
+        fail(n, "print takes int, str or hex");
+    }
+    return true;
+}
+
+bool expectStatement(const Words& w, int n, Block&)
+{
+    std::string got, want;
+    if (!compare(w[1], w[2], n, got, want)) {
+        std::printf("%s:%d: expected %s to be %s, got %s\n", g_scriptName, n, w[1].c_str(), want.c_str(),
+                    got.c_str());
+        ++g_failures;
+    }
+    return true;
+}
+
+bool checkStatement(const Words& w, int n, Block&)
+{
+    if (w.size() == 4 && !isQuoted(w[3]))
+        return false;
+    std::string got, want;
+    const bool held = compare(w[1], w[2], n, got, want);
+    const std::string what = w.size() == 4 ? w[3].substr(1) + ": " : "";
+    std::printf("%-4s  %s%s = %s, expected %s\n", held ? "ok" : "FAIL", what.c_str(), w[1].c_str(), got.c_str(),
+                want.c_str());
+    ++g_checks;
+    if (!held) {
+        ++g_failures;
+        ++g_checksFailed;
+        g_failedChecks += " " + std::string(g_scriptName) + ":" + std::to_string(n);
+    }
+    return true;
+}
+
+bool summaryStatement(const Words&, int, Block&)
+{
+    std::printf("summary: %d checks, %d ok, %d failed%s%s\n", g_checks, g_checks - g_checksFailed, g_checksFailed,
+                g_checksFailed ? ":" : "", g_failedChecks.c_str());
+    return true;
+}
+
+bool addStatement(const Words& w, int n, Block&)
+{
+    *integerTarget(w[1], n) += parseInt(w[2], n);
+    return true;
+}
+
+bool waitStatement(const Words& w, int n, Block&)
+{
+    waitMs(static_cast<DWORD>(parseInt(w[1], n)));
+    return true;
+}
+
+bool echoStatement(const Words& w, int, Block&)
+{
+    std::string text;
+    for (size_t k = 1; k < w.size(); ++k)
+        text += (k > 1 ? " " : "") + (isQuoted(w[k]) ? w[k].substr(1) : w[k]);
+    std::printf("%s\n", text.c_str());
+    return true;
+}
+
+bool startStatement(const Words& w, int n, Block&)
+{
+    if (!isQuoted(w[1]))
+        return false;
+    std::string cmd = w[1].substr(1);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        fail(n, "could not start '%s'", cmd.c_str());
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+}
+
+bool orStatement(const Words& w, int n, Block&)
+{
+    int32_t v = 0;
+    integerOf(w[2], n, v);
+    *integerTarget(w[1], n) |= v;
+    return true;
+}
+
+bool countStatement(const Words& w, int n, Block&)
+{
+    int32_t* counter = integerTarget(w[1], n);
+    if (holds(w, 2, n))
+        ++*counter;
+    return true;
+}
+
+bool breakStatement(const Words& w, int n, Block&)
+{
+    if (g_repeatDepth == 0)
+        fail(n, "break outside repeat");
+    if (holds(w, 1, n))
+        g_break = true;
+    return true;
+}
+
+bool childStatement(const Words& w, int n, Block&)
+{
+    Variable& v = lookup(w[1], n);
+    if (v.rec.word_count < 7 || !v.rec.data)
+        fail(n, "'%s' needs at least 7 words", w[1].c_str());
+    int32_t facts[7] = {0, 0, 0, 0, 0, 0, 0};
+    HWND first = GetWindow(g_window, GW_CHILD);
+    for (HWND c = first; c; c = GetWindow(c, GW_HWNDNEXT))
+        ++facts[0];
+    if (first) {
+        RECT r;
+        GetWindowRect(first, &r);
+        MapWindowPoints(nullptr, g_window, reinterpret_cast<POINT*>(&r), 2);
+        facts[1] = static_cast<int32_t>(GetWindowLongA(first, GWL_STYLE));
+        facts[2] = IsWindowVisible(first) ? 1 : 0;
+        facts[3] = r.left;
+        facts[4] = r.top;
+        facts[5] = r.right - r.left;
+        facts[6] = r.bottom - r.top;
+    }
+    std::memcpy(v.rec.data, facts, sizeof facts);
+    return true;
+}
+
+bool resizeStatement(const Words& w, int n, Block&)
+{
+    RECT r{0, 0, parseInt(w[1], n), parseInt(w[2], n)};
+    AdjustWindowRect(&r, static_cast<DWORD>(GetWindowLongA(g_window, GWL_STYLE)), FALSE);
+    SetWindowPos(g_window, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+    return true;
+}
+
+bool repeatStatement(const Words& w, int n, Block& block)
+{
+    if (w.size() != 2 && (w.size() != 5 || w[2] != "until"))
+        return false;
+    const int32_t times = parseInt(w[1], n);
+    size_t elseAt;
+    const size_t j = blockEnd(block.lines, block.i, elseAt);
+    ++g_repeatDepth;
+    for (int32_t k = 0; k < times && !g_break; ++k) {
+        runLines(block.lines, block.i + 1, j);
+        if (w.size() == 5 && holds(w, 3, n))
+            break;
+    }
+    --g_repeatDepth;
+    g_break = false;
+    block.i = j;
+    return true;
+}
+
+bool ifStatement(const Words& w, int n, Block& block)
+{
+    size_t elseAt;
+    const size_t j = blockEnd(block.lines, block.i, elseAt);
+    std::string got, want;
+    if (compare(w[1], w[2], n, got, want))
+        runLines(block.lines, block.i + 1, elseAt ? elseAt : j);
+    else if (elseAt)
+        runLines(block.lines, elseAt + 1, j);
+    block.i = j;
+    return true;
+}
+
+bool platformStatement(const Words& w, int n, Block&)
+{
+    const std::string name = platformName().substr(0, 31);
+    declare(w[1], TOLVO_TYPE_STRING, 32, n);
+    std::memcpy(g_vars[w[1]]->rec.data, name.c_str(), name.size() + 1);
+    return true;
+}
+
+bool boxesStatement(const Words& w, int n, Block&)
+{
+    declare(w[1], TOLVO_TYPE_STRING, 1024, n);
+    g_boxVariable = w[1];
+    if (!g_boxHook)
+        g_boxHook = SetWindowsHookExA(WH_CBT, answerBoxes, nullptr, GetCurrentThreadId());
+    if (!g_boxHook)
+        fail(n, "cannot watch for message boxes");
+    return true;
+}
+
+bool endStatement(const Words&, int n, Block&)
+{
+    fail(n, "end without repeat or if");
+}
+
+bool elseStatement(const Words&, int n, Block&)
+{
+    fail(n, "else without if");
+}
+
+// A line that names no statement calls the command it names.
+void callCommand(const Words& w, int n)
+{
+    if (w.size() > 5)
+        fail(n, "a command takes at most four arguments");
+    Command cmd = resolve(w[0], n);
+    uint32_t a[4] = {0, 0, 0, 0};
+    for (size_t k = 1; k < w.size(); ++k)
+        a[k - 1] = argument(w[k], n);
+    g_result = cmd(a[0], a[1], a[2], a[3]);
+    g_argCopies.clear();
+}
+
+// The statements: their words (the statement's own first) and their usage.
+struct Statement {
+    const char* name;
+    size_t fewest, most;
+    const char* usage;
+    bool (*run)(const Words& w, int n, Block& block);
+};
+const size_t kAny = SIZE_MAX;
+const char kStrUsage[] = "str NAME BYTES [\"text\"] | bytes NAME BYTES";
+const Statement kStatements[] = {
+    {"int", 2, 3, "int NAME [VALUE]", intStatement},
+    {"str", 3, 4, kStrUsage, strStatement},
+    {"bytes", 3, 3, kStrUsage, strStatement},
+    {"file", 3, 3, "file NAME \"path\"", fileStatement},
+    {"print", 2, 3, "print NAME [int|str|hex]", printStatement},
+    {"expect", 3, 3, "expect NAME VALUE", expectStatement},
+    {"check", 3, 4, "check NAME VALUE [\"what\"]", checkStatement},
+    {"summary", 1, 1, "summary", summaryStatement},
+    {"add", 3, 3, "add NAME VALUE", addStatement},
+    {"wait", 2, 2, "wait MS", waitStatement},
+    {"echo", 1, kAny, "", echoStatement},
+    {"run", 2, 2, "run \"command line\"", startStatement},
+    {"or", 3, 3, "or ACC NAME", orStatement},
+    {"count", 4, 4, "count COUNTER NAME VALUE", countStatement},
+    {"break", 3, 3, "break NAME VALUE", breakStatement},
+    {"child", 2, 2, "child NAME", childStatement},
+    {"resize", 3, 3, "resize W H", resizeStatement},
+    {"repeat", 2, 5, "repeat N [until NAME VALUE] ... end", repeatStatement},
+    {"if", 3, 3, "if NAME VALUE ... [else ...] end", ifStatement},
+    {"platform", 2, 2, "platform NAME", platformStatement},
+    {"boxes", 2, 2, "boxes NAME", boxesStatement},
+    {"end", 1, kAny, "", endStatement},
+    {"else", 1, kAny, "", elseStatement},
+};
+
 void runStatement(const std::vector<Line>& lines, size_t& i)
 {
-    const Line& line = lines[i];
-    const auto& w = line.words;
-    const std::string& op = w[0];
-    const int n = line.number;
-
-    if (op == "int") {
-        if (w.size() < 2 || w.size() > 3)
-            fail(n, "usage: int NAME [VALUE]");
-        declare(w[1], TOLVO_TYPE_INT, 4, n);
-        if (w.size() == 3) {
-            const int32_t v = parseInt(w[2], n);
-            std::memcpy(g_vars[w[1]]->rec.data, &v, 4);
-        }
-    } else if (op == "str" || op == "bytes") {
-        if (w.size() < 3 || w.size() > 4 || (op == "bytes" && w.size() == 4))
-            fail(n, "usage: str NAME BYTES [\"text\"] | bytes NAME BYTES");
-        declare(w[1], op == "str" ? TOLVO_TYPE_STRING : TOLVO_TYPE_INT, parseInt(w[2], n), n);
-        if (w.size() == 4) {
-            if (!isQuoted(w[3]))
-                fail(n, "the initial text must be quoted");
-            Variable& v = *g_vars[w[1]];
-            const std::string text = w[3].substr(1);
-            if (text.size() + 1 > static_cast<size_t>(v.rec.word_count) * 4)
-                fail(n, "the text does not fit %d bytes", v.rec.word_count * 4);
-            std::memcpy(v.rec.data, text.c_str(), text.size() + 1);
-        }
-    } else if (op == "file") {
-        if (w.size() != 3 || !isQuoted(w[2]))
-            fail(n, "usage: file NAME \"path\"");
-        const std::string path = w[2].substr(1);
-        std::ifstream f(path, std::ios::binary);
-        if (!f)
-            fail(n, "cannot open '%s'", path.c_str());
-        const std::vector<char> bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-        declare(w[1], TOLVO_TYPE_INT, static_cast<int32_t>(bytes.size()), n);
-        if (!bytes.empty())
-            std::memcpy(g_vars[w[1]]->rec.data, bytes.data(), bytes.size());
-    } else if (op == "print") {
-        if (w.size() < 2 || w.size() > 3)
-            fail(n, "usage: print NAME [int|str|hex]");
-        std::string how = w.size() == 3 ? w[2] : "";
-        const bool plain = w[1] == "result" || w[1].find_first_of(".[") != std::string::npos;
-        if (how.empty())
-            how = plain ? "int" : (lookup(w[1], n).rec.type == TOLVO_TYPE_STRING ? "str" : "int");
-        if (how == "int") {
-            int32_t v = 0;
-            integerOf(w[1], n, v);
-            std::printf("%s = %d\n", w[1].c_str(), v);
-        } else if (how == "str") {
-            std::printf("%s = \"%s\"\n", w[1].c_str(), stringOf(lookup(w[1], n)).c_str());
-        } else if (how == "hex") {
-            Variable& v = lookup(w[1], n);
-            const size_t bytes = v.rec.word_count > 0 ? static_cast<size_t>(v.rec.word_count) * 4 : 0;
-            std::printf("%s = hex:%s\n", w[1].c_str(), hexOf(v.rec.data, bytes < 256 ? bytes : 256).c_str());
-        } else {
-            fail(n, "print takes int, str or hex");
-        }
-    } else if (op == "expect") {
-        if (w.size() != 3)
-            fail(n, "usage: expect NAME VALUE");
-        std::string got, want;
-        if (!compare(w[1], w[2], n, got, want)) {
-            std::printf("%s:%d: expected %s to be %s, got %s\n", g_scriptName, n, w[1].c_str(), want.c_str(),
-                        got.c_str());
-            ++g_failures;
-        }
-    } else if (op == "check") {
-        if (w.size() != 3 && (w.size() != 4 || !isQuoted(w[3])))
-            fail(n, "usage: check NAME VALUE [\"what\"]");
-        std::string got, want;
-        const bool held = compare(w[1], w[2], n, got, want);
-        const std::string what = w.size() == 4 ? w[3].substr(1) + ": " : "";
-        std::printf("%-4s  %s%s = %s, expected %s\n", held ? "ok" : "FAIL", what.c_str(), w[1].c_str(), got.c_str(),
-                    want.c_str());
-        ++g_checks;
-        if (!held) {
-            ++g_failures;
-            ++g_checksFailed;
-            g_failedChecks += " " + std::string(g_scriptName) + ":" + std::to_string(n);
-        }
-    } else if (op == "summary") {
-        if (w.size() != 1)
-            fail(n, "usage: summary");
-        std::printf("summary: %d checks, %d ok, %d failed%s%s\n", g_checks, g_checks - g_checksFailed,
-                    g_checksFailed, g_checksFailed ? ":" : "", g_failedChecks.c_str());
-    } else if (op == "add") {
-        if (w.size() != 3)
-            fail(n, "usage: add NAME VALUE");
-        *integerTarget(w[1], n) += parseInt(w[2], n);
-    } else if (op == "wait") {
-        if (w.size() != 2)
-            fail(n, "usage: wait MS");
-        waitMs(static_cast<DWORD>(parseInt(w[1], n)));
-    } else if (op == "echo") {
-        std::string text;
-        for (size_t k = 1; k < w.size(); ++k)
-            text += (k > 1 ? " " : "") + (isQuoted(w[k]) ? w[k].substr(1) : w[k]);
-        std::printf("%s\n", text.c_str());
-    } else if (op == "run") {
-        if (w.size() != 2 || !isQuoted(w[1]))
-            fail(n, "usage: run \"command line\"");
-        std::string cmd = w[1].substr(1);
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            fail(n, "could not start '%s'", cmd.c_str());
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    } else if (op == "or") {
-        if (w.size() != 3)
-            fail(n, "usage: or ACC NAME");
-        int32_t v = 0;
-        integerOf(w[2], n, v);
-        *integerTarget(w[1], n) |= v;
-    } else if (op == "count") {
-        if (w.size() != 4)
-            fail(n, "usage: count COUNTER NAME VALUE");
-        int32_t* counter = integerTarget(w[1], n);
-        if (holds(w, 2, n))
-            ++*counter;
-    } else if (op == "break") {
-        if (w.size() != 3)
-            fail(n, "usage: break NAME VALUE");
-        if (g_repeatDepth == 0)
-            fail(n, "break outside repeat");
-        if (holds(w, 1, n))
-            g_break = true;
-    } else if (op == "child") {
-        if (w.size() != 2)
-            fail(n, "usage: child NAME");
-        Variable& v = lookup(w[1], n);
-        if (v.rec.word_count < 7 || !v.rec.data)
-            fail(n, "'%s' needs at least 7 words", w[1].c_str());
-        int32_t facts[7] = {0, 0, 0, 0, 0, 0, 0};
-        HWND first = GetWindow(g_window, GW_CHILD);
-        for (HWND c = first; c; c = GetWindow(c, GW_HWNDNEXT))
-            ++facts[0];
-        if (first) {
-            RECT r;
-            GetWindowRect(first, &r);
-            MapWindowPoints(nullptr, g_window, reinterpret_cast<POINT*>(&r), 2);
-            facts[1] = static_cast<int32_t>(GetWindowLongA(first, GWL_STYLE));
-            facts[2] = IsWindowVisible(first) ? 1 : 0;
-            facts[3] = r.left;
-            facts[4] = r.top;
-            facts[5] = r.right - r.left;
-            facts[6] = r.bottom - r.top;
-        }
-        std::memcpy(v.rec.data, facts, sizeof facts);
-    } else if (op == "resize") {
-        if (w.size() != 3)
-            fail(n, "usage: resize W H");
-        RECT r{0, 0, parseInt(w[1], n), parseInt(w[2], n)};
-        AdjustWindowRect(&r, static_cast<DWORD>(GetWindowLongA(g_window, GWL_STYLE)), FALSE);
-        SetWindowPos(g_window, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
-    } else if (op == "repeat") {
-        if (w.size() != 2 && (w.size() != 5 || w[2] != "until"))
-            fail(n, "usage: repeat N [until NAME VALUE] ... end");
-        const int32_t times = parseInt(w[1], n);
-        size_t elseAt;
-        const size_t j = blockEnd(lines, i, elseAt);
-        ++g_repeatDepth;
-        for (int32_t k = 0; k < times && !g_break; ++k) {
-            runLines(lines, i + 1, j);
-            if (w.size() == 5 && holds(w, 3, n))
-                break;
-        }
-        --g_repeatDepth;
-        g_break = false;
-        i = j;
-    } else if (op == "if") {
-        if (w.size() != 3)
-            fail(n, "usage: if NAME VALUE ... [else ...] end");
-        size_t elseAt;
-        const size_t j = blockEnd(lines, i, elseAt);
-        std::string got, want;
-        if (compare(w[1], w[2], n, got, want))
-            runLines(lines, i + 1, elseAt ? elseAt : j);
-        else if (elseAt)
-            runLines(lines, elseAt + 1, j);
-        i = j;
-    } else if (op == "platform") {
-        if (w.size() != 2)
-            fail(n, "usage: platform NAME");
-        const std::string name = platformName().substr(0, 31);
-        declare(w[1], TOLVO_TYPE_STRING, 32, n);
-        std::memcpy(g_vars[w[1]]->rec.data, name.c_str(), name.size() + 1);
-    } else if (op == "boxes") {
-        if (w.size() != 2)
-            fail(n, "usage: boxes NAME");
-        declare(w[1], TOLVO_TYPE_STRING, 1024, n);
-        g_boxVariable = w[1];
-        if (!g_boxHook)
-            g_boxHook = SetWindowsHookExA(WH_CBT, answerBoxes, nullptr, GetCurrentThreadId());
-        if (!g_boxHook)
-            fail(n, "cannot watch for message boxes");
-    } else if (op == "end") {
-        fail(n, "end without repeat or if");
-    } else if (op == "else") {
-        fail(n, "else without if");
+    const Words& w = lines[i].words;
+    const int n = lines[i].number;
+    const Statement* found = nullptr;
+    for (const Statement& s : kStatements) {
+        if (w[0] == s.name)
+            found = &s;
+    }
+    if (found) {
+        Block block{lines, i};
+        if (w.size() < found->fewest || w.size() > found->most || !found->run(w, n, block))
+            fail(n, "usage: %s", found->usage);
     } else {
-        if (w.size() > 5)
-            fail(n, "a command takes at most four arguments");
-        Command cmd = resolve(op, n);
-        uint32_t a[4] = {0, 0, 0, 0};
-        for (size_t k = 1; k < w.size(); ++k)
-            a[k - 1] = argument(w[k], n);
-        g_result = cmd(a[0], a[1], a[2], a[3]);
-        g_argCopies.clear();
+        callCommand(w, n);
     }
     pumpMessages();
 }
@@ -614,6 +728,28 @@ void runLines(const std::vector<Line>& lines, size_t begin, size_t end)
 {
     for (size_t i = begin; i < end && !g_break; ++i)
         runStatement(lines, i);
+}
+
+// The script's statements, its warnings printed; false when it cannot be
+// read or is wrong (said on the error stream).
+bool readLines(const char* script, std::vector<Line>& lines)
+{
+    std::ifstream in(script, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "tolvo-host: cannot open %s\n", script);
+        return false;
+    }
+    try {
+        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::vector<ScriptError> warnings;
+        lines = readScript(text, warnings);
+        for (const ScriptError& w : warnings)
+            std::fprintf(stderr, "%s:%d: warning: %s\n", script, w.line, w.message.c_str());
+    } catch (const ScriptError& e) {
+        std::fprintf(stderr, "%s:%d: %s\n", script, e.line, e.message.c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -658,22 +794,9 @@ int main(int argc, char** argv)
     const bool hidden = hasOption(args, "--hidden");
     g_scriptName = script;
 
-    std::ifstream in(script, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "tolvo-host: cannot open %s\n", script);
-        return 2;
-    }
     std::vector<Line> lines;
-    try {
-        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        std::vector<ScriptError> warnings;
-        lines = readScript(text, warnings);
-        for (const ScriptError& w : warnings)
-            std::fprintf(stderr, "%s:%d: warning: %s\n", script, w.line, w.message.c_str());
-    } catch (const ScriptError& e) {
-        std::fprintf(stderr, "%s:%d: %s\n", script, e.line, e.message.c_str());
+    if (!readLines(script, lines))
         return 2;
-    }
 
     // Next to the exe unless a path is given: LoadLibraryA searches the
     // program's folder first.

@@ -22,7 +22,7 @@
 
 #include "cmdline.h"
 #include "files.h"
-#include "music/oggwave.h"
+#include "ogg/oggwave.h"
 
 namespace {
 
@@ -77,18 +77,18 @@ int failure(const std::string& name, const std::string& what)
 }
 
 // FILE's bytes as a host variable holds them: rounded up to whole words.
-int loadVariable(const char* path, TolvoVar* var)
+bool loadVariable(const char* path, TolvoVar* var)
 {
     FILE* f = fopen(path, "rb");
     if (!f)
-        return 0;
+        return false;
     long size = -1;
     if (fseek(f, 0, SEEK_END) == 0)
         size = ftell(f);
     if (size < 0 || size > 0x7ffffffcL || fseek(f, 0, SEEK_SET) != 0) {
         fclose(f);
         errno = EFBIG;
-        return 0;
+        return false;
     }
     const size_t words = (static_cast<size_t>(size) + 3) / 4;
     void* data = calloc(words ? words : 1, 4);
@@ -96,102 +96,126 @@ int loadVariable(const char* path, TolvoVar* var)
         free(data);
         fclose(f);
         errno = data ? EIO : ENOMEM;
-        return 0;
+        return false;
     }
     fclose(f);
     memset(var, 0, sizeof *var);
     var->word_count = static_cast<int32_t>(words);
     var->data = data;
-    return 1;
+    return true;
 }
 
-} // namespace
+// What the command line asks for.
+struct Request {
+    std::string in, out;
+    bool memory = false;
+    OggSplit split;
+};
 
-int main(int argc, char** argv)
+// False with the exit status when the program ends here: --help, --version
+// or a command line that is wrong.
+bool readRequest(int argc, char** argv, Request& req, int& status)
 {
     ToolArgs args;
     std::string error;
-    if (!parseToolArgs(argc, argv, kOptions, args, error))
-        return usageError(error);
+    status = 0;
+    if (!parseToolArgs(argc, argv, kOptions, args, error)) {
+        status = usageError(error);
+        return false;
+    }
     if (hasOption(args, "--help") || hasOption(args, "--version")) {
         if (hasOption(args, "--help"))
             fputs(kUsage, stdout);
         else
             printVersion(stdout, "tolvo-ogg2wav");
-        return finishOutput(stdout, stderr, "tolvo-ogg2wav", 0);
+        status = finishOutput(stdout, stderr, "tolvo-ogg2wav", 0);
+        return false;
     }
     if (args.operands.size() < 2)
-        return usageError(args.operands.empty() ? "no FILE and no OUT.wav given" : "no OUT.wav given");
-    if (args.operands.size() > 2)
-        return usageError("one FILE and one OUT.wav; '" + args.operands[2] + "' is one too many");
-    const bool memory = hasOption(args, "--memory");
-    OggSplit split;
-    if (hasOption(args, "--jobs")) {
+        error = args.operands.empty() ? "no FILE and no OUT.wav given" : "no OUT.wav given";
+    else if (args.operands.size() > 2)
+        error = "one FILE and one OUT.wav; '" + args.operands[2] + "' is one too many";
+    req.memory = hasOption(args, "--memory");
+    if (error.empty() && hasOption(args, "--jobs")) {
         const std::string n = optionValue(args, "--jobs");
         if (n.empty() || n.size() > 3 || n.find_first_not_of("0123456789") != std::string::npos ||
-            (split.jobs = atoi(n.c_str())) < 1)
-            return usageError("--jobs takes a whole number from 1 to 999, not '" + n + "'");
+            (req.split.jobs = atoi(n.c_str())) < 1)
+            error = "--jobs takes a whole number from 1 to 999, not '" + n + "'";
     }
-    const std::string in = args.operands[0];
-    const std::string out = args.operands[1];
-    if (in == "-")
-        return usageError("FILE '-' would be standard input, which is not read; name the Ogg Vorbis file");
-    // Before anything is read or written: one mistyped extension must not
-    // turn the source into its own WAVE.
-    if (out != "-" && sameFile(in, out)) {
-        fprintf(stderr, "tolvo-ogg2wav: %s is %s itself; the WAVE would replace the Ogg Vorbis file\n", out.c_str(),
-                in.c_str());
-        return 2;
+    if (error.empty()) {
+        req.in = args.operands[0];
+        req.out = args.operands[1];
+        if (req.in == "-")
+            error = "FILE '-' would be standard input, which is not read; name the Ogg Vorbis file";
     }
+    if (!error.empty()) {
+        status = usageError(error);
+        return false;
+    }
+    return true;
+}
 
-    if (isFolder(in))
-        return failure(in, "is a folder, not an Ogg Vorbis file");
-    if (out != "-" && isFolder(out))
-        return failure(out, "is a folder; name the WAVE file to write");
+// Before anything is read or written: false with the exit status when the
+// source or the target cannot be what they are meant to be.
+bool pathsUsable(const Request& req, int& status)
+{
+    // One mistyped extension must not turn the source into its own WAVE.
+    if (req.out != "-" && sameFile(req.in, req.out)) {
+        fprintf(stderr, "tolvo-ogg2wav: %s is %s itself; the WAVE would replace the Ogg Vorbis file\n",
+                req.out.c_str(), req.in.c_str());
+        status = 2;
+        return false;
+    }
+    status = 1;
+    if (isFolder(req.in)) {
+        failure(req.in, "is a folder, not an Ogg Vorbis file");
+        return false;
+    }
+    if (req.out != "-" && isFolder(req.out)) {
+        failure(req.out, "is a folder; name the WAVE file to write");
+        return false;
+    }
     // The converters only say yes or no; opening the file first gives the
     // user the system's reason when it cannot be read at all.
-    FILE* probe = fopen(in.c_str(), "rb");
-    if (!probe)
-        return failure(in, strerror(errno));
+    FILE* probe = fopen(req.in.c_str(), "rb");
+    if (!probe) {
+        failure(req.in, strerror(errno));
+        return false;
+    }
     fclose(probe);
+    return true;
+}
 
-    // Opened first, so that the samples go out while the stream decodes.
-    OutputFile wave;
-    if (!openOutput(out, stdout, wave, error)) {
-        fprintf(stderr, "tolvo-ogg2wav: %s\n", error.c_str());
-        return 1;
-    }
-    Writing writing;
-    writing.out = &wave;
-    if (!wave.temp.empty()) {
-        split.decodedPart = writePart;
-        split.context = &writing;
-    }
-    void* image = nullptr;
-    int32_t size = 0;
+// The conversion into *image; false with what to tell the user.
+bool decode(Request& req, void** image, int32_t* size, std::string& reason)
+{
     int ok;
-    if (memory) {
+    if (req.memory) {
         TolvoVar var;
-        if (!loadVariable(in.c_str(), &var)) {
-            const std::string reason = strerror(errno);
-            discardOutput(wave);
-            return failure(in, reason);
+        if (!loadVariable(req.in.c_str(), &var)) {
+            reason = strerror(errno);
+            return false;
         }
-        ok = oggMemToWaveSplit(&var, 2, &image, &size, &split);
+        ok = oggMemToWaveSplit(&var, 2, image, size, &req.split);
         free(var.data);
     } else {
-        ok = oggFileToWaveSplit(in.c_str(), 2, &image, &size, &split);
+        ok = oggFileToWaveSplit(req.in.c_str(), 2, image, size, &req.split);
     }
-    if (!ok) {
-        free(image);
-        discardOutput(wave);
-        return failure(in, std::string("cannot convert: not an Ogg Vorbis stream, damaged") +
-                               (memory ? " in its headers" : " (try --memory to keep the samples before the damage)") +
-                               ", or too long for a WAVE image below 2 GiB");
-    }
+    if (!ok)
+        reason = std::string("cannot convert: not an Ogg Vorbis stream, damaged") +
+                 (req.memory ? " in its headers" : " (try --memory to keep the samples before the damage)") +
+                 ", or too long for a WAVE image below 2 GiB";
+    return ok != 0;
+}
 
+// The image written out (only its header where the samples went out while
+// the stream decoded), and the output put in its target's place; false with
+// the error, the output discarded.
+bool finishWave(OutputFile& wave, const Writing& writing, bool streamed, const void* image, int32_t size,
+                std::string& error)
+{
     bool written;
-    if (split.decodedPart) {
+    if (streamed) {
         errno = writing.error;
         written = writing.error == 0 && writeAt(wave, 0, image, WAVE_HEADER_BYTES) &&
                   resizeOutput(wave, static_cast<uint64_t>(size));
@@ -201,13 +225,48 @@ int main(int argc, char** argv)
     if (!written) {
         error = writeError(wave);
         discardOutput(wave);
-    } else {
-        written = commitOutput(wave, error);
+        return false;
     }
+    return commitOutput(wave, error);
+}
+
+int convertAndWrite(Request& req)
+{
+    // Opened first, so that the samples go out while the stream decodes.
+    OutputFile wave;
+    std::string error;
+    if (!openOutput(req.out, stdout, wave, error)) {
+        fprintf(stderr, "tolvo-ogg2wav: %s\n", error.c_str());
+        return 1;
+    }
+    Writing writing;
+    writing.out = &wave;
+    if (!wave.temp.empty()) {
+        req.split.decodedPart = writePart;
+        req.split.context = &writing;
+    }
+    void* image = nullptr;
+    int32_t size = 0;
+    if (!decode(req, &image, &size, error)) {
+        discardOutput(wave);
+        return failure(req.in, error);
+    }
+    const bool written = finishWave(wave, writing, req.split.decodedPart != nullptr, image, size, error);
     free(image);
     if (!written) {
         fprintf(stderr, "tolvo-ogg2wav: %s\n", error.c_str());
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Request req;
+    int status = 0;
+    if (!readRequest(argc, argv, req, status) || !pathsUsable(req, status))
+        return status;
+    return convertAndWrite(req);
 }

@@ -220,8 +220,8 @@ bool readPack(const std::string& packText, Pack& pack)
         std::fclose(f);
         return false;
     }
-    pack.dataStart = loadLe32(header + 4);
-    pack.count = loadLe32(header + 8);
+    pack.dataStart = loadLe32(header + kDpmxDataStartField);
+    pack.count = loadLe32(header + kDpmxCountField);
     // The reader takes a count from 2^31 on as no records at all.
     const uint32_t wanted = pack.count < kDpmxPositionLimit ? pack.count : 0;
     for (uint32_t i = 0; i < wanted; ++i) {
@@ -270,29 +270,34 @@ const Record* lookUp(const Pack& pack, const std::string& key932)
     return nullptr;
 }
 
-// ---- commands ----------------------------------------------------------
+// A file that goes into a pack being made.
+struct Input {
+    std::string path;
+    std::string original; // the file's name in code page 932
+    std::string name;     // as stored: lowered
+    uint32_t size;
+};
 
-int create(const std::string& packFile, const std::vector<std::string>& files)
+// An input that is the pack would be replaced by it: refused before anything
+// is read or written. 0, or the status said.
+int refuseTarget(const std::string& packFile, const std::vector<std::string>& files)
 {
-    // An input that is the pack would be replaced by it: refused before
-    // anything is read or written.
-    if (packFile != "-") {
-        for (const std::string& path : files)
-            if (sameFile(path, packFile))
-                return say(2, "%s is the pack being made (%s); it would be replaced by the pack", path.c_str(),
-                           packFile.c_str());
-        if (isFolder(packFile))
-            return say(1, "%s is a folder, not a pack", packFile.c_str());
-    }
+    if (packFile == "-")
+        return 0;
+    for (const std::string& path : files)
+        if (sameFile(path, packFile))
+            return say(2, "%s is the pack being made (%s); it would be replaced by the pack", path.c_str(),
+                       packFile.c_str());
+    if (isFolder(packFile))
+        return say(1, "%s is a folder, not a pack", packFile.c_str());
+    return 0;
+}
 
-    struct Input {
-        std::string path;
-        std::string original; // the file's name in code page 932
-        std::string name;     // as stored: lowered
-        uint32_t size;
-    };
-    std::vector<Input> inputs;
-    uint64_t total = kDpmxHeaderSize + uint64_t{kDpmxRecordSize} * files.size();
+// Each file's entry name and size, and the pack's size in `total`. 0, or the
+// status said about the first file that cannot go in.
+int gatherInputs(const std::vector<std::string>& files, std::vector<Input>& inputs, uint64_t& total)
+{
+    total = kDpmxHeaderSize + uint64_t{kDpmxRecordSize} * files.size();
     for (const std::string& path : files) {
         if (isFolder(path))
             return say(1, "%s is a folder; a pack holds files", path.c_str());
@@ -323,12 +328,18 @@ int create(const std::string& packFile, const std::vector<std::string>& files)
         in.size = static_cast<uint32_t>(size);
         inputs.push_back(in);
     }
+    return 0;
+}
 
+// The header and the directory: the data follows them, in the inputs' order.
+std::string packHead(const std::vector<Input>& inputs)
+{
     std::string head(kDpmxHeaderSize, '\0');
     const uint32_t count = static_cast<uint32_t>(inputs.size());
-    std::memcpy(&head[0], kDpmxMagic, sizeof kDpmxMagic);
-    storeLe32(reinterpret_cast<unsigned char*>(&head[4]), kDpmxHeaderSize + kDpmxRecordSize * count);
-    storeLe32(reinterpret_cast<unsigned char*>(&head[8]), count);
+    unsigned char* header = reinterpret_cast<unsigned char*>(&head[0]);
+    std::memcpy(header, kDpmxMagic, sizeof kDpmxMagic);
+    storeLe32(header + kDpmxDataStartField, kDpmxHeaderSize + kDpmxRecordSize * count);
+    storeLe32(header + kDpmxCountField, count);
     uint32_t offset = 0;
     for (const Input& in : inputs) {
         unsigned char record[kDpmxRecordSize] = {};
@@ -338,7 +349,14 @@ int create(const std::string& packFile, const std::vector<std::string>& files)
         head.append(reinterpret_cast<const char*>(record), sizeof record);
         offset += in.size;
     }
+    return head;
+}
 
+// The pack, written beside its target and renamed over it (or to standard
+// output). 0, or the status said.
+int writePack(const std::string& packFile, const std::vector<Input>& inputs)
+{
+    const std::string head = packHead(inputs);
     OutputFile out;
     std::string error;
     if (!openOutput(packFile, s_out, out, error))
@@ -361,9 +379,25 @@ int create(const std::string& packFile, const std::vector<std::string>& files)
     }
     if (!commitOutput(out, error))
         return say(1, "%s", error.c_str());
+    return 0;
+}
+
+// ---- commands ----------------------------------------------------------
+
+int create(const std::string& packFile, const std::vector<std::string>& files)
+{
+    std::vector<Input> inputs;
+    uint64_t total = 0;
+    if (const int status = refuseTarget(packFile, files))
+        return status;
+    if (const int status = gatherInputs(files, inputs, total))
+        return status;
+    if (const int status = writePack(packFile, inputs))
+        return status;
 
     // With the pack on standard output, what is said goes to the error stream.
     FILE* info = packFile == "-" ? s_err : s_out;
+    const uint32_t count = static_cast<uint32_t>(inputs.size());
     std::fprintf(info, "%s: %s, %s\n", packFile.c_str(), counted(count, "entry", "entries").c_str(),
                  counted(total, "byte", "bytes").c_str());
     for (const Input& in : inputs) {
@@ -399,39 +433,48 @@ int list(const std::string& packText)
     return 0;
 }
 
+// The file that the entry is extracted to, in dir: false, said, when the
+// entry's name cannot name a file here, or the file is the pack or one that
+// this run wrote from another entry.
+bool entryTarget(const Pack& pack, const Record& r, const std::string& dir, const std::vector<FileId>& written,
+                 std::string& target)
+{
+    std::string fileName;
+    if (r.terminated && !nameFromCp932(r.name, fileName)) {
+        say(1, "the entry %s cannot be named in %s, the code of file names here", quoted(r.name).c_str(),
+            systemNameCodeText().c_str());
+        return false;
+    }
+    if (!r.terminated || !safeFileName(fileName)) {
+        say(1, "the entry %s has no name a file can take here", quoted(r.name).c_str());
+        return false;
+    }
+    target = dir + "/" + fileName;
+    if (sameFile(target, pack.file)) {
+        say(1, "%s is the pack itself; the entry %s is not extracted over it", target.c_str(),
+            quoted(r.name).c_str());
+        return false;
+    }
+    FileId id;
+    if (fileIdentity(target, id)) {
+        for (const FileId& w : written)
+            if (w == id) {
+                say(1, "the entry %s would replace %s, written from another entry just before", quoted(r.name).c_str(),
+                    target.c_str());
+                return false;
+            }
+    }
+    return true;
+}
+
 // Writes the entry's data to dir/NAME (or standard output for dir "-");
 // false with a message when it cannot. `written` holds the files this run
 // wrote, which a later entry must not replace.
 bool extractOne(const Pack& pack, FILE* in, const Record& r, const std::string& dir, std::vector<FileId>& written)
 {
     std::string target = "-";
-    if (dir != "-") {
-        std::string fileName;
-        if (r.terminated && !nameFromCp932(r.name, fileName)) {
-            say(1, "the entry %s cannot be named in %s, the code of file names here", quoted(r.name).c_str(),
-                systemNameCodeText().c_str());
-            return false;
-        }
-        if (!r.terminated || !safeFileName(fileName)) {
-            say(1, "the entry %s has no name a file can take here", quoted(r.name).c_str());
-            return false;
-        }
-        target = dir + "/" + fileName;
-        if (sameFile(target, pack.file)) {
-            say(1, "%s is the pack itself; the entry %s is not extracted over it", target.c_str(),
-                quoted(r.name).c_str());
-            return false;
-        }
-        FileId id;
-        if (fileIdentity(target, id)) {
-            for (const FileId& w : written)
-                if (w == id) {
-                    say(1, "the entry %s would replace %s, written from another entry just before", quoted(r.name).c_str(),
-                        target.c_str());
-                    return false;
-                }
-        }
-    }
+    if (dir != "-" && !entryTarget(pack, r, dir, written, target))
+        return false;
     const int64_t position = dataPosition(pack, r);
     if (position < 0 || position + r.size > pack.fileSize) {
         say(1, "the data of %s lie outside the file", quoted(r.name).c_str());
@@ -564,6 +607,33 @@ int verify(const std::string& packText)
     return 0;
 }
 
+// The pack (`in`, packSize bytes, which this closes) appended to hostFile in
+// place: the file keeps its owner, mode, links and attributes; on a failure
+// or an interruption it is cut back to its old length. Prints the text for
+// tovdpmload; 0, or the status said.
+int appendInPlace(const std::string& hostFile, const std::string& packFile, FILE* in, int64_t packSize)
+{
+    ExtendedFile extended;
+    std::string error;
+    bool ok = openForExtending(hostFile, extended, error);
+    if (ok && !seekStream(in, 0))
+        error = "cannot read " + packFile + ": " + lastSystemError();
+    if (ok && (!error.empty() ||
+               !copyBytes(in, packFile, extended.stream, hostFile, static_cast<uint64_t>(packSize), error))) {
+        abandonExtending(extended);
+        error += "; " + hostFile + " is as it was";
+        ok = false;
+    }
+    std::fclose(in);
+    if (!ok || !finishExtending(extended, error))
+        return say(1, "%s", error.c_str());
+    std::fprintf(s_out, "%s,%llu\n", hostFile.c_str(), static_cast<unsigned long long>(extended.length));
+    if (hostFile.find(',') != std::string::npos)
+        say(0, "warning: tovdpmload cuts its text at the first comma and cannot open %s; rename it",
+            hostFile.c_str());
+    return 0;
+}
+
 int append(const std::string& hostFile, const std::string& packFile)
 {
     if (sameFile(hostFile, packFile))
@@ -607,27 +677,7 @@ int append(const std::string& hostFile, const std::string& packFile)
     }
 
     std::fclose(host);
-    // In place: the file keeps its owner, mode, links and attributes; on a
-    // failure or an interruption it is cut back to its old length.
-    ExtendedFile extended;
-    std::string error;
-    bool ok = openForExtending(hostFile, extended, error);
-    if (ok && !seekStream(in, 0))
-        error = "cannot read " + packFile + ": " + lastSystemError();
-    if (ok && (!error.empty() ||
-               !copyBytes(in, packFile, extended.stream, hostFile, static_cast<uint64_t>(packSize), error))) {
-        abandonExtending(extended);
-        error += "; " + hostFile + " is as it was";
-        ok = false;
-    }
-    std::fclose(in);
-    if (!ok || !finishExtending(extended, error))
-        return say(1, "%s", error.c_str());
-    std::fprintf(s_out, "%s,%llu\n", hostFile.c_str(), static_cast<unsigned long long>(extended.length));
-    if (hostFile.find(',') != std::string::npos)
-        say(0, "warning: tovdpmload cuts its text at the first comma and cannot open %s; rename it",
-            hostFile.c_str());
-    return 0;
+    return appendInPlace(hostFile, packFile, in, packSize);
 }
 
 // The file part of a pack text is standard input's "-".
@@ -638,31 +688,10 @@ bool namesStandardInput(const std::string& text)
     return file == "-";
 }
 
-int runCommand(int argc, char** argv)
+// A command with its operands (and extract with its folder): what it
+// answers, or the usage error.
+int runOperands(const std::string& command, const std::vector<std::string>& rest, const ToolArgs& args)
 {
-    ToolArgs args;
-    std::string error;
-    if (!parseToolArgs(argc, argv, kOptions, args, error))
-        return usageError(error);
-    if (hasOption(args, "--help")) {
-        std::fputs(kUsage, s_out);
-        return 0;
-    }
-    if (hasOption(args, "--version")) {
-        printVersion(s_out, "tolvo-pack");
-        return 0;
-    }
-    if (args.operands.empty())
-        return usageError("no command given");
-    const std::string command = args.operands[0];
-    const std::vector<std::string> rest(args.operands.begin() + 1, args.operands.end());
-    if (command == "help") {
-        std::fputs(kUsage, s_out);
-        return 0;
-    }
-    if (hasOption(args, "--output") && command != "extract")
-        return usageError("-o names the folder of extract; " + command + " takes no -o");
-
     // The operands a command takes: at least `least`, at most `most`.
     auto arity = [&](size_t least, size_t most, const char* what) -> std::string {
         if (rest.size() < least)
@@ -708,6 +737,34 @@ int runCommand(int argc, char** argv)
         return extract(rest[0], dir, std::vector<std::string>(rest.begin() + 1, rest.end()));
     }
     return usageError("unknown command '" + command + "'");
+}
+
+int runCommand(int argc, char** argv)
+{
+    ToolArgs args;
+    std::string error;
+    if (!parseToolArgs(argc, argv, kOptions, args, error))
+        return usageError(error);
+    if (hasOption(args, "--help")) {
+        std::fputs(kUsage, s_out);
+        return 0;
+    }
+    if (hasOption(args, "--version")) {
+        printVersion(s_out, "tolvo-pack");
+        return 0;
+    }
+    if (args.operands.empty())
+        return usageError("no command given");
+    const std::string command = args.operands[0];
+    const std::vector<std::string> rest(args.operands.begin() + 1, args.operands.end());
+    if (command == "help") {
+        std::fputs(kUsage, s_out);
+        return 0;
+    }
+    if (hasOption(args, "--output") && command != "extract")
+        return usageError("-o names the folder of extract; " + command + " takes no -o");
+
+    return runOperands(command, rest, args);
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "oggwave.h"
+#include "decoding.h"
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -88,9 +88,9 @@ bool growImage(unsigned char** image, int32_t* capacity, int64_t needed)
 
 // One decoder from where it stands to the end of the stream. A decoder error
 // fails the whole conversion, unless keepPartial asks to end the image at
-// the samples decoded before it. Returns 1 with *decoded_out set; 0 after
-// an error or when the block could not grow (it is still *image then).
-int decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long rate, int bytes_per_sample,
+// the samples decoded before it. True with *decoded_out set; false after an
+// error or when the block could not grow (it is still *image then).
+bool decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long rate, int bytes_per_sample,
                      unsigned char** image, int32_t* capacity, const OggSplit* split, int32_t* decoded_out)
 {
     // 8-bit WAVE samples are unsigned, 16-bit ones signed.
@@ -115,7 +115,7 @@ int decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long ra
         if (got < 0) {
             if (keepPartial)
                 break;
-            return 0;
+            return false;
         }
         // One header describes the whole image: a chained link of another
         // channel count or rate ends it, before its samples are counted
@@ -128,7 +128,7 @@ int decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long ra
         }
         if (full) {
             if (!growImage(image, capacity, static_cast<int64_t>(decoded) + got))
-                return 0;
+                return false;
             memcpy(*image + WAVE_HEADER_BYTES + decoded, spare, static_cast<size_t>(got));
         }
         decoded += static_cast<int32_t>(got);
@@ -141,83 +141,7 @@ int decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long ra
     if (tell && decoded > told)
         tell->decodedPart(tell->context, told, *image + WAVE_HEADER_BYTES + told, decoded - told);
     *decoded_out = decoded;
-    return 1;
-}
-
-// From a source to a finished image; every decoder is cleared on every path.
-// A stream that passes the page check is decoded in ranges side by side; any
-// other, and any whose ranges do not all come out whole, by one decoder from
-// the start, as the ranges would have made it.
-int convert(const OggSource& src, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split)
-{
-    if (split)
-        split->ranges = 0;
-    MemStream ms;
-    OggVorbis_File vf;
-    if (!oggOpenDecoder(src, &vf, &ms))
-        return 0;
-    const vorbis_info* vi = ov_info(&vf, -1);
-    if (!vi) {
-        ov_clear(&vf);
-        return 0;
-    }
-    const int channels = vi->channels;
-    const long rate = vi->rate;
-
-    int32_t capacity = 0;
-    if (!oggCapacity(ov_time_total(&vf, -1), channels, rate, bytes_per_sample, &capacity)) {
-        ov_clear(&vf);
-        return 0;
-    }
-
-    unsigned char* image = static_cast<unsigned char*>(malloc(static_cast<size_t>(capacity) + WAVE_HEADER_BYTES));
-    *image_out = image;
-    if (!image) {
-        ov_clear(&vf);
-        return 0;
-    }
-    adviseLargePages(image, static_cast<size_t>(capacity) + WAVE_HEADER_BYTES);
-
-    OggVorbis_File* dec = &vf;
-    OggVorbis_File again;
-    MemStream msAgain;
-    int64_t starts[OGG_MAX_RANGES + 1];
-    int ranges = oggPlanRanges(src, &vf, channels, bytes_per_sample, capacity, split, starts);
-    int32_t decoded = 0;
-    if (ranges > 1 &&
-        !oggDecodeRanges(src, &vf, starts, ranges, channels, bytes_per_sample, image + WAVE_HEADER_BYTES,
-                         capacity, split, &decoded)) {
-        // The first range's decoder has moved on: a fresh one starts again,
-        // opened before the old one lets go of the file.
-        ranges = 1;
-        const int reopened = oggOpenDecoder(src, &again, &msAgain);
-        ov_clear(&vf);
-        if (!reopened) {
-            free(image);
-            *image_out = nullptr;
-            return 0;
-        }
-        dec = &again;
-    }
-    if (ranges <= 1) {
-        const int whole = decodeSequential(dec, !src.path, channels, rate, bytes_per_sample, &image, &capacity, split,
-                                           &decoded);
-        // A block that grew has moved.
-        *image_out = image;
-        if (!whole) {
-            free(image);
-            *image_out = nullptr;
-            ov_clear(dec);
-            return 0;
-        }
-    }
-
-    writeWaveHeader(image, channels, rate, bytes_per_sample, static_cast<uint32_t>(decoded));
-    ov_clear(dec);
-    *size_out = decoded + WAVE_HEADER_BYTES;
-    if (split)
-        split->ranges = ranges;
-    return 1;
+    return true;
 }
 
 // The variable's storage as the decoder may read it: word_count * 4 bytes,
@@ -233,12 +157,94 @@ uint32_t storageBytes(const TolvoVar* var)
 
 } // namespace
 
-int oggCapacity(double seconds, int channels, long rate, int bytes_per_sample, int32_t* capacity_out)
+// From a source to a finished image; every decoder is cleared on every path.
+// A stream that passes the page check is decoded in ranges side by side; any
+// other, and any whose ranges do not all come out whole, by one decoder from
+// the start, as the ranges would have made it.
+bool oggConvert(const OggSource& src, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split,
+                const OggPlan* plan)
+{
+    if (split)
+        split->ranges = 0;
+    MemStream ms;
+    OggVorbis_File vf;
+    if (!oggOpenDecoder(src, &vf, &ms))
+        return false;
+    const vorbis_info* vi = ov_info(&vf, -1);
+    if (!vi) {
+        ov_clear(&vf);
+        return false;
+    }
+    const int channels = vi->channels;
+    const long rate = vi->rate;
+
+    int32_t capacity = 0;
+    if (!oggCapacity(ov_time_total(&vf, -1), channels, rate, bytes_per_sample, &capacity)) {
+        ov_clear(&vf);
+        return false;
+    }
+
+    unsigned char* image = static_cast<unsigned char*>(malloc(static_cast<size_t>(capacity) + WAVE_HEADER_BYTES));
+    *image_out = image;
+    if (!image) {
+        ov_clear(&vf);
+        return false;
+    }
+    adviseLargePages(image, static_cast<size_t>(capacity) + WAVE_HEADER_BYTES);
+
+    OggVorbis_File* dec = &vf;
+    OggVorbis_File again;
+    MemStream msAgain;
+    int64_t starts[OGG_MAX_RANGES + 1];
+    int ranges = oggPlanRanges(src, &vf, channels, bytes_per_sample, capacity, split, plan, starts);
+    int32_t decoded = 0;
+    if (ranges > 1 &&
+        !oggDecodeRanges(src, &vf, starts, ranges, channels, bytes_per_sample, image + WAVE_HEADER_BYTES,
+                         capacity, split, plan, &decoded)) {
+        // The first range's decoder has moved on: a fresh one starts again,
+        // opened before the old one lets go of the file.
+        ranges = 1;
+        const bool reopened = oggOpenDecoder(src, &again, &msAgain);
+        ov_clear(&vf);
+        if (!reopened) {
+            free(image);
+            *image_out = nullptr;
+            return false;
+        }
+        dec = &again;
+    }
+    if (ranges <= 1) {
+        const bool whole = decodeSequential(dec, !src.path, channels, rate, bytes_per_sample, &image, &capacity, split,
+                                           &decoded);
+        // A block that grew has moved.
+        *image_out = image;
+        if (!whole) {
+            free(image);
+            *image_out = nullptr;
+            ov_clear(dec);
+            return false;
+        }
+    }
+
+    writeWaveHeader(image, channels, rate, bytes_per_sample, static_cast<uint32_t>(decoded));
+    ov_clear(dec);
+    *size_out = decoded + WAVE_HEADER_BYTES;
+    if (split)
+        split->ranges = ranges;
+    return true;
+}
+
+OggSource oggVariableSource(const TolvoVar* var)
+{
+    return OggSource{nullptr, static_cast<const unsigned char*>(var->data), storageBytes(var)};
+}
+
+bool oggCapacity(double seconds, int channels, long rate, int bytes_per_sample, int32_t* capacity_out)
 {
     // Written so that a NaN fails too. The library answers a negative error
     // code when it cannot tell the duration (a stream it cannot seek in).
     if (!(seconds >= 0.0))
-        return 0;
+        return false;
     // The frame rate is multiplied in 64 bits: no stream header can make it
     // wrap around.
     const double frameRate = static_cast<double>(static_cast<int64_t>(channels) * rate);
@@ -246,35 +252,35 @@ int oggCapacity(double seconds, int channels, long rate, int bytes_per_sample, i
     // gives that count or one byte more, never one byte less.
     const double bytes = ceil(seconds * frameRate * bytes_per_sample);
     if (!(bytes >= 0.0 && bytes <= static_cast<double>(WAVE_MAX_CAPACITY)))
-        return 0;
+        return false;
     *capacity_out = static_cast<int32_t>(bytes);
-    return 1;
+    return true;
 }
 
-int oggOpenDecoder(const OggSource& src, OggVorbis_File* vf, MemStream* ms)
+bool oggOpenDecoder(const OggSource& src, OggVorbis_File* vf, MemStream* ms)
 {
     if (src.path) {
         FILE* f = fopen(src.path, "rb");
         if (!f)
-            return 0;
+            return false;
         // On success ov_clear closes the file; on failure it is still ours.
         if (ov_open(f, vf, nullptr, 0) < 0) {
             fclose(f);
-            return 0;
+            return false;
         }
-        return 1;
+        return true;
     }
     ms->base = src.base;
     ms->length = src.length;
     ms->pos = 0;
-    return ov_open_callbacks(ms, vf, nullptr, 0, g_memCallbacks) < 0 ? 0 : 1;
+    return ov_open_callbacks(ms, vf, nullptr, 0, g_memCallbacks) >= 0;
 }
 
 int oggFileToWaveSplit(const char* path, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split)
 {
     if (!path || (bytes_per_sample != 1 && bytes_per_sample != 2))
         return 0;
-    return convert(OggSource{path, nullptr, 0}, bytes_per_sample, image_out, size_out, split);
+    return oggConvert(OggSource{path, nullptr, 0}, bytes_per_sample, image_out, size_out, split, nullptr) ? 1 : 0;
 }
 
 int oggMemToWaveSplit(const TolvoVar* var, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split)
@@ -283,8 +289,7 @@ int oggMemToWaveSplit(const TolvoVar* var, int bytes_per_sample, void** image_ou
         return 0;
     // The memory streams live on the converter's and the workers' frames;
     // every decoder is done with them before the return.
-    return convert(OggSource{nullptr, static_cast<const unsigned char*>(var->data), storageBytes(var)},
-                   bytes_per_sample, image_out, size_out, split);
+    return oggConvert(oggVariableSource(var), bytes_per_sample, image_out, size_out, split, nullptr) ? 1 : 0;
 }
 
 int oggFileToWave(const char* path, int bytes_per_sample, void** image_out, int32_t* size_out)

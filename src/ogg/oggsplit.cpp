@@ -13,7 +13,7 @@
 
 #include <thread>
 
-#include "oggwave.h"
+#include "decoding.h"
 
 namespace {
 
@@ -46,15 +46,15 @@ bool sourcePasses(const OggSource& src, int64_t* frames)
         FILE* f = fopen(src.path, "rb");
         if (!f)
             return false;
-        const int ok = oggPageCheck(fileRead, f, 0, frames);
+        const bool ok = oggPageCheck(fileRead, f, 0, frames);
         fclose(f);
-        return ok != 0;
+        return ok;
     }
     MemStream ms;
     ms.base = src.base;
     ms.length = src.length;
     ms.pos = 0;
-    return oggPageCheck(memRead, &ms, 3, frames) != 0;
+    return oggPageCheck(memRead, &ms, 3, frames);
 }
 
 // One worker's share.
@@ -68,7 +68,7 @@ struct RangeJob {
     int32_t room;        // bytes it may write: want, or up to the block's end for the last range
     int32_t offset;      // of dest in the samples, for split->decodedPart
     const OggSplit* split;
-    bool fail;
+    bool fail; // the plan's failing range
     bool ok;
 };
 
@@ -116,7 +116,7 @@ void decodeRange(RangeJob* job)
 } // namespace
 
 int oggPlanRanges(const OggSource& src, OggVorbis_File* vf, int channels, int bytes_per_sample, int32_t capacity,
-                  const OggSplit* split, int64_t* starts)
+                  const OggSplit* split, const OggPlan* plan, int64_t* starts)
 {
     const int64_t total = ov_pcm_total(vf, -1);
     if (total <= 0 || channels <= 0)
@@ -126,13 +126,13 @@ int oggPlanRanges(const OggSource& src, OggVorbis_File* vf, int channels, int by
     if (total > capacity / (channels * bytes_per_sample))
         return 1;
     int n;
-    if (split && split->cuts) {
-        n = split->cutCount + 1;
-        if (split->cutCount < 1 || n > OGG_MAX_RANGES)
+    if (plan) {
+        n = plan->cutCount + 1;
+        if (plan->cutCount < 1 || n > OGG_MAX_RANGES)
             return 1;
         starts[0] = 0;
-        for (int i = 0; i < split->cutCount; ++i) {
-            const int64_t cut = split->cuts[i];
+        for (int i = 0; i < plan->cutCount; ++i) {
+            const int64_t cut = plan->cuts[i];
             if (cut <= starts[i] || cut >= total)
                 return 1;
             starts[i + 1] = cut;
@@ -156,9 +156,9 @@ int oggPlanRanges(const OggSource& src, OggVorbis_File* vf, int channels, int by
     return n;
 }
 
-int oggDecodeRanges(const OggSource& src, OggVorbis_File* vf, const int64_t* starts, int ranges, int channels,
-                    int bytes_per_sample, unsigned char* samples, int32_t capacity, const OggSplit* split,
-                    int32_t* decoded)
+bool oggDecodeRanges(const OggSource& src, OggVorbis_File* vf, const int64_t* starts, int ranges, int channels,
+                      int bytes_per_sample, unsigned char* samples, int32_t capacity, const OggSplit* split,
+                     const OggPlan* plan, int32_t* decoded)
 {
     const int64_t frameBytes = static_cast<int64_t>(channels) * bytes_per_sample;
     RangeJob jobs[OGG_MAX_RANGES];
@@ -174,7 +174,7 @@ int oggDecodeRanges(const OggSource& src, OggVorbis_File* vf, const int64_t* sta
         j.split = split;
         j.want = static_cast<int32_t>((starts[i + 1] - starts[i]) * frameBytes);
         j.room = i + 1 < ranges ? j.want : static_cast<int32_t>(capacity - offset);
-        j.fail = split && i == split->failRange;
+        j.fail = plan && i == plan->failRange;
         j.ok = false;
     }
     // The calling thread decodes the first range itself. A thread that
@@ -192,8 +192,8 @@ int oggDecodeRanges(const OggSource& src, OggVorbis_File* vf, const int64_t* sta
         threads[i].join();
     for (int i = 0; i < ranges; ++i) {
         if (!jobs[i].ok)
-            return 0;
+            return false;
     }
     *decoded = static_cast<int32_t>(starts[ranges] * frameBytes);
-    return 1;
+    return true;
 }

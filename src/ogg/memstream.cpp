@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "oggwave.h"
+#include "decoding.h"
 
 size_t memRead(void* dest, size_t size, size_t count, void* stream)
 {

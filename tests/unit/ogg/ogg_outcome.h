@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "music/oggwave.h"
+#include "ogg/oggwave.h"
 
 typedef std::vector<unsigned char> Bytes;
 

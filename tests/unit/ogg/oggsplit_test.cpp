@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "music/oggwave.h"
-#include "unit/music/ogg_outcome.h"
+#include "ogg/decoding.h"
+#include "unit/ogg/ogg_outcome.h"
 
 namespace {
 
@@ -40,21 +40,35 @@ void collect(void* context, int32_t offset, const unsigned char* part, int32_t n
     std::copy(part, part + n, told->bytes.begin() + offset);
 }
 
+// How a conversion is split: into `jobs` ranges as a user asks, or at the
+// cuts a test places, with a worker that fails.
+struct Ask {
+    int jobs = 0;
+    std::vector<int64_t> cuts;
+    int failRange = -1;
+};
+
 // Every conversion also checks that what it told of, cut to the image's
 // length, is the image's samples.
-Conversion convert(const std::string& name, bool memory, OggSplit split, int bps = 2, size_t padding = 0)
+Conversion convert(const std::string& name, bool memory, const Ask& ask, int bps = 2, size_t padding = 0)
 {
     Told told;
+    OggSplit split;
+    split.jobs = ask.jobs;
     split.decodedPart = collect;
     split.context = &told;
+    const OggPlan plan = {ask.cuts.data(), static_cast<int>(ask.cuts.size()), ask.failRange};
     void* image = kUntouched;
     int32_t size = -7;
     int rc;
+    const std::string path = fixture(name);
     if (memory) {
-        HostVar var(readFile(fixture(name)), padding, 0x4f);
-        rc = oggMemToWaveSplit(&var.rec, bps, &image, &size, &split);
+        HostVar var(readFile(path), padding, 0x4f);
+        rc = ask.cuts.empty() ? oggMemToWaveSplit(&var.rec, bps, &image, &size, &split)
+                              : oggConvert(oggVariableSource(&var.rec), bps, &image, &size, &split, &plan);
     } else {
-        rc = oggFileToWaveSplit(fixture(name).c_str(), bps, &image, &size, &split);
+        rc = ask.cuts.empty() ? oggFileToWaveSplit(path.c_str(), bps, &image, &size, &split)
+                              : oggConvert(OggSource{path.c_str(), nullptr, 0}, bps, &image, &size, &split, &plan);
     }
     Conversion c;
     c.out = finish(rc, image, size);
@@ -67,21 +81,19 @@ Conversion convert(const std::string& name, bool memory, OggSplit split, int bps
     return c;
 }
 
-OggSplit jobs(int n)
+Ask jobs(int n)
 {
-    OggSplit s;
-    s.jobs = n;
-    return s;
+    Ask a;
+    a.jobs = n;
+    return a;
 }
 
-// The split points at the cuts, which must outlive it.
-OggSplit cutAt(const std::vector<int64_t>& cuts, int failRange = -1)
+Ask cutAt(const std::vector<int64_t>& cuts, int failRange = -1)
 {
-    OggSplit s;
-    s.cuts = cuts.data();
-    s.cutCount = static_cast<int>(cuts.size());
-    s.failRange = failRange;
-    return s;
+    Ask a;
+    a.cuts = cuts;
+    a.failRange = failRange;
+    return a;
 }
 
 // The whole result: return value, what the image pointer holds, size, bytes.

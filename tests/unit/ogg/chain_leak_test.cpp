@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "music/oggwave.h"
+#include "ogg/oggwave.h"
 #include "unit/case_trace.h"
-#include "unit/music/ogg_outcome.h"
+#include "unit/ogg/ogg_outcome.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)

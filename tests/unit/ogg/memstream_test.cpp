@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "music/oggwave.h"
+#include "ogg/decoding.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <vorbis/codec.h>
 
-#include "oggwave.h"
+#include "decoding.h"
 
 namespace {
 
@@ -81,9 +81,9 @@ bool takePage(Walk& w, ogg_page* og)
         // synthesises); a packet it refused would make no samples.
         if (headerPackets || vorbis_synthesis_trackonly(&w.vb, &op) != 0)
             return false;
+        // A packet the decoder took has a mode of the stream, and so one of
+        // its two block sizes, both at least 64: no error to answer here.
         const long block = vorbis_packet_blocksize(&w.vi, &op);
-        if (block <= 0)
-            return false;
         before = w.samples;
         if (w.lastBlock)
             w.samples += (w.lastBlock + block) / 4;
@@ -105,7 +105,7 @@ bool takePage(Walk& w, ogg_page* og)
 
 } // namespace
 
-int oggPageCheck(OggRead read, void* stream, uint32_t slack, int64_t* frames_out)
+bool oggPageCheck(OggRead read, void* stream, uint32_t slack, int64_t* frames_out)
 {
     Walk w;
     ogg_sync_init(&w.oy);
@@ -154,5 +154,5 @@ int oggPageCheck(OggRead read, void* stream, uint32_t slack, int64_t* frames_out
     vorbis_comment_clear(&w.vc);
     vorbis_info_clear(&w.vi);
     ogg_sync_clear(&w.oy);
-    return ok ? 1 : 0;
+    return ok;
 }
