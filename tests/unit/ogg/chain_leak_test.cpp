@@ -62,6 +62,10 @@ constexpr int64_t kBound = 1 << 20;
 
 TEST(Chains, FailedOpenOfALaterLinkLeavesNothingBehind)
 {
+#if defined(TOLVO_STOCK_VORBIS)
+    GTEST_SKIP() << "built against the system's libvorbis, which keeps a failed link's headers; "
+                    "scripts/setup builds the patched one";
+#endif
     const std::string path = fixture("cutchain.ogg");
     HostVar host(readFile(path));
     ASSERT_GT(host.words.size(), 1000u) << path;
