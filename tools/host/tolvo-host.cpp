@@ -375,8 +375,12 @@ LRESULT CALLBACK answerBoxes(int code, WPARAM wp, LPARAM lp)
     if (code == HCBT_ACTIVATE && box != s_answered && GetClassNameA(box, cls, sizeof cls) &&
         !std::strcmp(cls, "#32770")) {
         s_answered = box;
-        char text[1024] = "";
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof text); // the message's static control
+        // The message's static control, read in UTF-16 and kept as the
+        // DLL's code page 932 bytes, whatever the system's code page.
+        wchar_t wide[1024] = L"";
+        char text[2048] = "";
+        GetDlgItemTextW(box, 0xFFFF, wide, 1024);
+        WideCharToMultiByte(932, 0, wide, -1, text, sizeof text, nullptr, nullptr);
         std::printf("box: %s\n", text);
         Variable& v = *g_vars.at(g_boxVariable);
         std::string all = stringOf(v);
