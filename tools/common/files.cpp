@@ -1,5 +1,6 @@
 #include "files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -11,11 +12,15 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include "messages.h"
+#include "names.h"
 
 namespace {
 
@@ -222,6 +227,24 @@ bool fileIdentity(const std::string& name, FileId& id)
 #endif
 }
 
+bool streamIdentity(FILE* f, FileId& id)
+{
+#ifdef _WIN32
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(osHandle(f), &info))
+        return false;
+    id.volume = info.dwVolumeSerialNumber;
+    id.index = static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+#else
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0)
+        return false;
+    id.volume = static_cast<uint64_t>(st.st_dev);
+    id.index = static_cast<uint64_t>(st.st_ino);
+#endif
+    return true;
+}
+
 bool sameFile(const std::string& a, const std::string& b)
 {
     FileId x, y;
@@ -262,6 +285,160 @@ std::string baseName(const std::string& path)
     return path.substr(folderPart(path).size());
 }
 
+namespace {
+
+// "folder/name"; the name alone in "", and no second separator after one.
+std::string joined(const std::string& folder, const std::string& name)
+{
+    const std::vector<size_t> seps = separatorsIn(folder);
+    const bool ends = folder.empty() || (!seps.empty() && seps.back() == folder.size() - 1);
+    return folder + (ends ? "" : "/") + name;
+}
+
+// A folder's entries but "." and "..": their names and whether each is a
+// folder to enter.
+struct FolderEntry {
+    std::string name;
+    bool folder;
+};
+
+#ifdef _WIN32
+std::wstring upper(const std::wstring& text)
+{
+    std::wstring up = text;
+    if (!up.empty())
+        LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()), up.data(),
+                     static_cast<int>(up.size()));
+    return up;
+}
+
+// '*' any characters, '?' one; both upper case already.
+bool matches(const wchar_t* pattern, const wchar_t* name)
+{
+    const wchar_t* star = nullptr;
+    const wchar_t* resume = nullptr;
+    while (*name) {
+        if (*pattern == L'*') {
+            star = pattern++;
+            resume = name;
+        } else if (*pattern && (*pattern == L'?' || *pattern == *name)) {
+            ++pattern;
+            ++name;
+        } else if (star) {
+            pattern = star + 1;
+            name = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == L'*')
+        ++pattern;
+    return *pattern == L'\0';
+}
+
+// Through the wide calls, so that a name the ANSI code page cannot hold is
+// named as such instead of arriving with '?' in it. `pattern`: only the
+// names that match it.
+bool readFolder(const std::string& folder, const wchar_t* pattern, std::vector<FolderEntry>& entries,
+                std::string& error)
+{
+    const std::string shown = folder.empty() ? "." : folder;
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(toWide(CP_ACP, joined(shown, "*")).c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = toolText(kToolCannotReadFolder, {shown, windowsError(GetLastError())});
+        return false;
+    }
+    bool ok = true;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L".." || (pattern && !matches(pattern, upper(name).c_str())))
+            continue;
+        bool lossy = false;
+        const std::string ansi = fromWide(CP_ACP, name, &lossy);
+        if (lossy) {
+            error = toolText(kToolNameUnreadableInFolder, {shown, ansi, std::to_string(GetACP())});
+            ok = false;
+            break;
+        }
+        entries.push_back({ansi, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+    return ok;
+}
+#else
+bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error)
+{
+    DIR* d = opendir(folder.c_str());
+    if (!d) {
+        error = toolText(kToolCannotReadFolder, {folder, lastSystemError()});
+        return false;
+    }
+    while (const dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        struct stat st;
+        if (name == "." || name == "..")
+            continue;
+        const bool folderHere = lstat(joined(folder, name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        entries.push_back({name, folderHere});
+    }
+    closedir(d);
+    return true;
+}
+#endif
+
+} // namespace
+
+bool filesBelow(const std::string& folder, std::vector<std::string>& paths, std::string& error)
+{
+    // Folders still to read, by their paths below `folder`.
+    std::vector<std::string> pending = {""};
+    while (!pending.empty()) {
+        const std::string below = pending.back();
+        pending.pop_back();
+        std::vector<FolderEntry> entries;
+#ifdef _WIN32
+        const std::string here = below.empty() ? folder : joined(folder, below);
+        if (!readFolder(here, nullptr, entries, error))
+#else
+        const std::string here = below.empty() ? folder : joined(folder, below);
+        if (!readFolder(here, entries, error))
+#endif
+            return false;
+        for (const FolderEntry& e : entries)
+            (e.folder ? pending : paths).push_back(below.empty() ? e.name : below + "/" + e.name);
+    }
+    return true;
+}
+
+bool isPattern(const std::string& name)
+{
+#ifdef _WIN32
+    return name.find_first_of("*?") != std::string::npos;
+#else
+    (void)name;
+    return false;
+#endif
+}
+
+bool namesMatching(const std::string& pattern, std::vector<std::string>& paths, std::string& error)
+{
+#ifdef _WIN32
+    const std::string folder = pattern.substr(0, pattern.size() - baseName(pattern).size());
+    std::vector<FolderEntry> entries;
+    if (!readFolder(folder, upper(toWide(CP_ACP, baseName(pattern))).c_str(), entries, error))
+        return false;
+    for (const FolderEntry& e : entries)
+        paths.push_back(folder + e.name);
+    std::sort(paths.begin(), paths.end());
+    return true;
+#else
+    (void)paths;
+    error = toolText(kToolNoMatch, {pattern});
+    return false;
+#endif
+}
+
 bool makeFolders(const std::string& path, std::string& error)
 {
     std::vector<size_t> ends = separatorsIn(path);
@@ -281,8 +458,8 @@ bool makeFolders(const std::string& path, std::string& error)
 #endif
         if (!made && !isFolder(folder)) {
             FileId id;
-            error = fileIdentity(folder, id) ? folder + " is a file, not a folder"
-                                             : "cannot make the folder " + folder + ": " + reason;
+            error = fileIdentity(folder, id) ? toolText(kToolIsFileNotFolder, {folder})
+                                             : toolText(kToolCannotMakeFolder, {folder, reason});
             return false;
         }
     }
@@ -300,7 +477,7 @@ bool makeTemp(const std::string& target, OutputFile& out, std::string& error)
 #ifdef _WIN32
     const DWORD attributes = GetFileAttributesA(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        error = "cannot replace " + target + ": it is read-only";
+        error = toolText(kToolReadOnly, {target});
         return false;
     }
     std::string folder = folderPart(target);
@@ -308,7 +485,7 @@ bool makeTemp(const std::string& target, OutputFile& out, std::string& error)
         folder = ".";
     char temp[MAX_PATH];
     if (GetTempFileNameA(folder.c_str(), "tov", 0, temp) == 0) {
-        error = "cannot write in the folder of " + target + ": " + windowsError(GetLastError());
+        error = toolText(kToolCannotWriteInFolder, {target, windowsError(GetLastError())});
         return false;
     }
     out.temp = temp;
@@ -333,7 +510,7 @@ bool makeTemp(const std::string& target, OutputFile& out, std::string& error)
         }
     }
     if (access(out.destination.c_str(), F_OK) == 0 && access(out.destination.c_str(), W_OK) != 0) {
-        error = "cannot replace " + target + ": " + lastSystemError();
+        error = toolText(kToolCannotReplace, {target, lastSystemError()});
         return false;
     }
     std::string name = folderPart(out.destination) + "." + baseName(out.destination) + ".XXXXXX";
@@ -343,7 +520,7 @@ bool makeTemp(const std::string& target, OutputFile& out, std::string& error)
     char* made = out.undo >= 0 ? s_undo[out.undo].temp : name.data();
     const int fd = mkstemp(made);
     if (fd < 0) {
-        error = "cannot write in the folder of " + target + ": " + lastSystemError();
+        error = toolText(kToolCannotWriteInFolder, {target, lastSystemError()});
         releaseUndo(out.undo);
         return false;
     }
@@ -370,14 +547,14 @@ bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out
         return true;
     }
     if (isFolder(target)) {
-        error = target + " is a folder";
+        error = toolText(kToolIsFolder, {target});
         return false;
     }
     out.destination = target;
     if (isSpecialFile(target)) {
         out.stream = std::fopen(target.c_str(), "wb");
         if (!out.stream) {
-            error = "cannot write " + target + ": " + lastSystemError();
+            error = toolText(kToolCannotWrite, {target, lastSystemError()});
             return false;
         }
         return true;
@@ -385,7 +562,7 @@ bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out
     if (!makeTemp(target, out, error))
         return false;
     if (!out.stream) {
-        error = "cannot write " + target + ": " + lastSystemError();
+        error = toolText(kToolCannotWrite, {target, lastSystemError()});
         std::remove(out.temp.c_str());
         releaseUndo(out.undo);
         out.temp.clear();
@@ -396,8 +573,8 @@ bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out
 
 std::string writeError(const OutputFile& out)
 {
-    return (out.standardOutput ? std::string("cannot write to standard output") : "cannot write " + out.target) +
-           ": " + lastSystemError();
+    return out.standardOutput ? toolText(kToolCannotWriteStandardOutput, {lastSystemError()})
+                              : toolText(kToolCannotWrite, {out.target, lastSystemError()});
 }
 
 bool commitOutput(OutputFile& out, std::string& error)
@@ -449,7 +626,8 @@ bool commitOutput(OutputFile& out, std::string& error)
 #endif
     if (!ok) {
         std::remove(out.temp.c_str());
-        error = "cannot write " + out.target + (reason.empty() ? "" : ": " + reason);
+        error = reason.empty() ? toolText(kToolCannotWriteNoReason, {out.target})
+                               : toolText(kToolCannotWrite, {out.target, reason});
     }
     releaseUndo(out.undo);
     out.temp.clear();
@@ -532,7 +710,7 @@ bool openForExtending(const std::string& name, ExtendedFile& file, std::string& 
     file = ExtendedFile{};
     file.name = name;
     if (isSpecialFile(name)) {
-        error = name + " is no regular file; only a file can be extended";
+        error = toolText(kToolNotRegularFile, {name});
         return false;
     }
     file.stream = std::fopen(name.c_str(), "r+b");
@@ -541,7 +719,7 @@ bool openForExtending(const std::string& name, ExtendedFile& file, std::string& 
         setvbuf(file.stream, nullptr, _IONBF, 0);
     const int64_t length = file.stream ? streamSize(file.stream) : -1;
     if (length < 0 || !seekStream(file.stream, static_cast<uint64_t>(length))) {
-        error = "cannot write " + name + ": " + lastSystemError();
+        error = toolText(kToolCannotWrite, {name, lastSystemError()});
         if (file.stream)
             std::fclose(file.stream);
         file.stream = nullptr;
@@ -565,16 +743,16 @@ bool finishExtending(ExtendedFile& file, std::string& error)
     ok = ok && fsync(fileno(file.stream)) == 0;
 #endif
     if (!ok) {
-        error = "cannot write " + file.name + ": " + lastSystemError();
+        error = toolText(kToolCannotWrite, {file.name, lastSystemError()});
         abandonExtending(file);
-        error += "; it is cut back to its " + std::to_string(file.length) + " bytes";
+        error = toolText(kToolCutBack, {error, std::to_string(file.length)});
         return false;
     }
     releaseUndo(file.undo);
     ok = std::fclose(file.stream) == 0;
     file.stream = nullptr;
     if (!ok)
-        error = "cannot write " + file.name + ": " + lastSystemError();
+        error = toolText(kToolCannotWrite, {file.name, lastSystemError()});
     return ok;
 }
 
