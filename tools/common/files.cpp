@@ -469,33 +469,45 @@ bool makeFolders(const std::string& path, std::string& error)
 namespace {
 
 // The file beside the target that the output is written into and that the
-// commit renames over the target (out.temp): true once it exists, whether
-// or not it could be opened (out.stream); false with the error when it
-// cannot be made.
-bool makeTemp(const std::string& target, OutputFile& out, std::string& error)
+// commit renames over the target (out.temp), or for an absent target the
+// target itself (out.fresh): true once it exists, whether or not it could be
+// opened (out.stream); false with the error when it cannot be made.
+bool makeTemp(const std::string& target, bool absent, OutputFile& out, std::string& error)
 {
 #ifdef _WIN32
-    const DWORD attributes = GetFileAttributesA(target.c_str());
+    const DWORD attributes = absent ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         error = toolText(kToolReadOnly, {target});
         return false;
     }
-    std::string folder = folderPart(target);
-    if (folder.empty())
-        folder = ".";
-    char temp[MAX_PATH];
-    if (GetTempFileNameA(folder.c_str(), "tov", 0, temp) == 0) {
-        error = toolText(kToolCannotWriteInFolder, {target, windowsError(GetLastError())});
+    // "tovPROCESS-COUNT.tmp" in the target's folder (or, for an absent
+    // target, its own name first), made and opened in one call
+    // (CREATE_NEW: a name that exists is taken by someone else, and the next
+    // count is tried). Shared for deletion, so that an interruption can
+    // remove it while it is open.
+    static unsigned s_count = 0;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    DWORD code = ERROR_FILE_EXISTS;
+    for (int tries = 0; h == INVALID_HANDLE_VALUE && code == ERROR_FILE_EXISTS && tries < 1000; ++tries) {
+        char name[40];
+        std::snprintf(name, sizeof name, "tov%lx-%x.tmp", GetCurrentProcessId(), s_count++);
+        out.fresh = absent && tries == 0;
+        out.temp = out.fresh ? target : folderPart(target) + name;
+        out.undo = holdUndo(out.temp, nullptr, 0);
+        h = CreateFileA(out.temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            code = GetLastError();
+            releaseUndo(out.undo);
+        }
+    }
+    if (h == INVALID_HANDLE_VALUE) {
+        out.temp.clear();
+        error = toolText(kToolCannotWriteInFolder, {target, windowsError(code)});
         return false;
     }
-    out.temp = temp;
-    out.undo = holdUndo(out.temp, nullptr, 0);
-    // Shared for deletion, so that an interruption can remove it while it
-    // is open.
-    HANDLE h = CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    const int fd = h == INVALID_HANDLE_VALUE ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
-    if (h != INVALID_HANDLE_VALUE && fd < 0)
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
+    if (fd < 0)
         CloseHandle(h);
     out.stream = fd < 0 ? nullptr : _fdopen(fd, "wb");
     if (fd >= 0 && !out.stream)
@@ -503,28 +515,41 @@ bool makeTemp(const std::string& target, OutputFile& out, std::string& error)
 #else
     // A link keeps leading where it led: the file it names is replaced.
     struct stat st;
-    if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (!absent && lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         if (char* real = realpath(target.c_str(), nullptr)) {
             out.destination = real;
             std::free(real);
         }
     }
-    if (access(out.destination.c_str(), F_OK) == 0 && access(out.destination.c_str(), W_OK) != 0) {
+    if (!absent && access(out.destination.c_str(), F_OK) == 0 && access(out.destination.c_str(), W_OK) != 0) {
         error = toolText(kToolCannotReplace, {target, lastSystemError()});
         return false;
     }
-    std::string name = folderPart(out.destination) + "." + baseName(out.destination) + ".XXXXXX";
-    // The name is made in its guard's own buffer: an interruption at any
-    // moment finds the file that exists.
-    out.undo = holdUndo(name, -1, 0);
-    char* made = out.undo >= 0 ? s_undo[out.undo].temp : name.data();
-    const int fd = mkstemp(made);
-    if (fd < 0) {
-        error = toolText(kToolCannotWriteInFolder, {target, lastSystemError()});
-        releaseUndo(out.undo);
-        return false;
+    int fd = -1;
+    if (absent) {
+        // Made under its own name while it still is absent.
+        out.undo = holdUndo(target, -1, 0);
+        fd = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        out.fresh = fd >= 0;
+        if (!out.fresh)
+            releaseUndo(out.undo);
     }
-    out.temp = made;
+    if (out.fresh) {
+        out.temp = target;
+    } else {
+        std::string name = folderPart(out.destination) + "." + baseName(out.destination) + ".XXXXXX";
+        // The name is made in its guard's own buffer: an interruption at any
+        // moment finds the file that exists.
+        out.undo = holdUndo(name, -1, 0);
+        char* made = out.undo >= 0 ? s_undo[out.undo].temp : name.data();
+        fd = mkstemp(made);
+        if (fd < 0) {
+            error = toolText(kToolCannotWriteInFolder, {target, lastSystemError()});
+            releaseUndo(out.undo);
+            return false;
+        }
+        out.temp = made;
+    }
     out.stream = fdopen(fd, "wb");
     if (!out.stream)
         close(fd);
@@ -534,7 +559,7 @@ bool makeTemp(const std::string& target, OutputFile& out, std::string& error)
 
 } // namespace
 
-bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out, std::string& error)
+bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out, std::string& error, bool absent)
 {
     out = OutputFile{};
     out.target = target;
@@ -546,12 +571,12 @@ bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out
         out.standardOutput = true;
         return true;
     }
-    if (isFolder(target)) {
+    if (!absent && isFolder(target)) {
         error = toolText(kToolIsFolder, {target});
         return false;
     }
     out.destination = target;
-    if (isSpecialFile(target)) {
+    if (!absent && isSpecialFile(target)) {
         out.stream = std::fopen(target.c_str(), "wb");
         if (!out.stream) {
             error = toolText(kToolCannotWrite, {target, lastSystemError()});
@@ -559,7 +584,7 @@ bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out
         }
         return true;
     }
-    if (!makeTemp(target, out, error))
+    if (!makeTemp(target, absent, out, error))
         return false;
     if (!out.stream) {
         error = toolText(kToolCannotWrite, {target, lastSystemError()});
@@ -592,10 +617,18 @@ bool commitOutput(OutputFile& out, std::string& error)
     }
     bool ok = std::fflush(out.stream) == 0 && !std::ferror(out.stream);
     std::string reason = ok ? "" : lastSystemError();
+    if (out.fresh) {
+        ok = std::fclose(out.stream) == 0 && ok;
+        if (!ok && reason.empty())
+            reason = lastSystemError();
+        out.stream = nullptr;
+    }
 #ifdef _WIN32
-    ok = std::fclose(out.stream) == 0 && ok;
-    out.stream = nullptr;
-    if (ok && !MoveFileExA(out.temp.c_str(), out.destination.c_str(),
+    if (!out.fresh) {
+        ok = std::fclose(out.stream) == 0 && ok;
+        out.stream = nullptr;
+    }
+    if (ok && !out.fresh && !MoveFileExA(out.temp.c_str(), out.destination.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ok = false;
         reason = windowsError(GetLastError());
@@ -603,7 +636,7 @@ bool commitOutput(OutputFile& out, std::string& error)
 #else
     // On the disk before the name moves: a crash leaves the old file or the
     // whole new one, never an empty one.
-    if (ok) {
+    if (ok && !out.fresh) {
         struct stat st;
         mode_t mode;
         if (stat(out.destination.c_str(), &st) == 0) {
@@ -617,9 +650,11 @@ bool commitOutput(OutputFile& out, std::string& error)
         if (!ok)
             reason = lastSystemError();
     }
-    ok = std::fclose(out.stream) == 0 && ok;
-    out.stream = nullptr;
-    if (ok && std::rename(out.temp.c_str(), out.destination.c_str()) != 0) {
+    if (!out.fresh) {
+        ok = std::fclose(out.stream) == 0 && ok;
+        out.stream = nullptr;
+    }
+    if (ok && !out.fresh && std::rename(out.temp.c_str(), out.destination.c_str()) != 0) {
         ok = false;
         reason = lastSystemError();
     }

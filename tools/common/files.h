@@ -67,6 +67,7 @@ struct OutputFile {
     std::string target;      // as given, for messages
     std::string destination; // what is replaced: the target, or where its link leads
     std::string temp;        // empty while writing straight into the target
+    bool fresh = false;      // temp is the target itself, made by this output: nothing to rename
     FILE* stream = nullptr;
     bool standardOutput = false;
     int undo = -1; // its place among what an interruption undoes
@@ -76,8 +77,15 @@ struct OutputFile {
 // mode, for "-"; or the target itself when it is no regular file). The
 // target itself is not touched. Until the output is committed or
 // discarded, an interruption (SIGINT, SIGTERM, SIGHUP; Ctrl-C, Ctrl-Break
-// on Windows) removes the temporary file before the tool ends.
-bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out, std::string& error);
+// on Windows) removes the temporary file before the tool ends. `absent`:
+// the caller has just seen that nothing of the target's name exists (and
+// that it names no device), so it is not looked at again (under Wine each
+// look for a name that is missing reads through its whole folder), and the
+// output is made under the target's own name, exclusively, and removed as a
+// temporary file would be: there is nothing to keep, so it needs neither a
+// rename nor a flush to the disk first.
+bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out, std::string& error,
+                bool absent = false);
 
 // Closes the stream and renames the temporary file over the target, keeping
 // an existing target's permissions. On failure the temporary file is

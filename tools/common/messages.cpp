@@ -87,7 +87,9 @@ std::string counted(uint64_t n, const ToolText& one, const ToolText& many)
 void writeText(FILE* to, const std::string& text)
 {
 #ifdef _WIN32
-    HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(to)));
+    // _isatty asks the C runtime, which knows the stream's kind already; only
+    // a character device may be a console (NUL is one and is not).
+    HANDLE h = _isatty(_fileno(to)) ? reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(to))) : INVALID_HANDLE_VALUE;
     DWORD mode = 0;
     if (h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode)) {
         std::fflush(to);

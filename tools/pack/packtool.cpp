@@ -533,13 +533,22 @@ int list(const std::string& packText)
     return 0;
 }
 
+// What an extraction has written so far: the files, which a later entry
+// must not replace, and the last folder made for an entry.
+struct Extraction {
+    bool hasPack = false;
+    FileId pack;
+    std::vector<FileId> written;
+    std::string folderMade;
+};
+
 // The file that the entry is extracted to, in dir (in a folder below it
 // for a name with '/', which is made): false, said, when the entry's name
 // cannot name a file here, or the file is the pack or one that this run
 // wrote from another entry.
-bool entryTarget(const Pack& pack, const Record& r, const std::string& dir, const std::vector<FileId>& written,
-                 std::string& target)
+bool entryTarget(const Record& r, const std::string& dir, Extraction& x, std::string& target, bool& absent)
 {
+    absent = false;
     std::string fileName;
     if (r.terminated && !nameFromCp932(r.name, fileName)) {
         say(1, toolText(kPackNoNameHere, {quoted(r.name), systemNameCodeText()}));
@@ -550,34 +559,39 @@ bool entryTarget(const Pack& pack, const Record& r, const std::string& dir, cons
         return false;
     }
     target = dir + "/" + fileName;
+    const std::string folder = target.substr(0, target.size() - baseName(target).size() - 1);
     std::string error;
-    if (fileName.find('/') != std::string::npos &&
-        !makeFolders(target.substr(0, target.size() - baseName(target).size() - 1), error)) {
-        say(1, toolText(kPackCannotExtract, {quoted(r.name), error}));
-        return false;
+    if (fileName.find('/') != std::string::npos && folder != x.folderMade) {
+        if (!makeFolders(folder, error)) {
+            say(1, toolText(kPackCannotExtract, {quoted(r.name), error}));
+            return false;
+        }
+        x.folderMade = folder;
     }
-    if (sameFile(target, pack.file)) {
+    // Nothing there yet, as far as fileIdentity sees: safePath refused the
+    // devices' names, which it cannot see.
+    FileId id;
+    absent = !fileIdentity(target, id);
+    if (absent)
+        return true;
+    if (x.hasPack && id == x.pack) {
         say(1, toolText(kPackIsThePack, {target, quoted(r.name)}));
         return false;
     }
-    FileId id;
-    if (fileIdentity(target, id)) {
-        for (const FileId& w : written)
-            if (w == id) {
-                say(1, toolText(kPackWrittenBefore, {quoted(r.name), target}));
-                return false;
-            }
+    if (std::find(x.written.begin(), x.written.end(), id) != x.written.end()) {
+        say(1, toolText(kPackWrittenBefore, {quoted(r.name), target}));
+        return false;
     }
     return true;
 }
 
 // Writes the entry's data to dir/NAME (or standard output for dir "-");
-// false with a message when it cannot. `written` holds the files this run
-// wrote, which a later entry must not replace.
-bool extractOne(const Pack& pack, FILE* in, const Record& r, const std::string& dir, std::vector<FileId>& written)
+// false with a message when it cannot.
+bool extractOne(const Pack& pack, FILE* in, const Record& r, const std::string& dir, Extraction& x)
 {
     std::string target = "-";
-    if (dir != "-" && !entryTarget(pack, r, dir, written, target))
+    bool absent = false;
+    if (dir != "-" && !entryTarget(r, dir, x, target, absent))
         return false;
     const int64_t position = dataPosition(pack, r);
     if (position < 0 || position + r.size > pack.fileSize) {
@@ -586,7 +600,7 @@ bool extractOne(const Pack& pack, FILE* in, const Record& r, const std::string& 
     }
     OutputFile out;
     std::string error;
-    if (!openOutput(target, s_out, out, error)) {
+    if (!openOutput(target, s_out, out, error, absent)) {
         say(1, error);
         return false;
     }
@@ -599,14 +613,16 @@ bool extractOne(const Pack& pack, FILE* in, const Record& r, const std::string& 
         say(1, toolText(kPackCannotExtract, {quoted(r.name), error}));
         return false;
     }
+    // The file the output becomes, known before it takes the target's name.
+    FileId id;
+    const bool known = dir != "-" && streamIdentity(out.stream, id);
     if (!commitOutput(out, error)) {
         say(1, error);
         return false;
     }
     if (dir != "-") {
-        FileId id;
-        if (fileIdentity(target, id))
-            written.push_back(id);
+        if (known)
+            x.written.push_back(id);
         writeText(s_out, target + " " + std::to_string(r.size) + "\n");
     }
     return true;
@@ -654,9 +670,10 @@ int extract(const std::string& packText, const std::string& dir, const std::vect
     FILE* in = std::fopen(pack.file.c_str(), "rb");
     if (!in)
         return say(1, toolText(kToolCannotOpen, {pack.file, lastSystemError()}));
-    std::vector<FileId> written;
+    Extraction x;
+    x.hasPack = streamIdentity(in, x.pack);
     for (const Record* r : chosen)
-        failures += !extractOne(pack, in, *r, dir, written);
+        failures += !extractOne(pack, in, *r, dir, x);
     std::fclose(in);
     return failures ? 1 : 0;
 }
