@@ -68,8 +68,11 @@ std::string toolText(const ToolText& text, std::initializer_list<std::string> va
     }
     std::string out;
     for (size_t i = 0; i < pattern.size(); ++i) {
-        const size_t k = i + 2 < pattern.size() && pattern[i] == '{' && pattern[i + 2] == '}' ? pattern[i + 1] - '1' : 9;
-        if (k < values.size()) {
+        // "{1}" to "{9}" is a value's place; anything else is text.
+        const bool place = pattern[i] == '{' && i + 2 < pattern.size() && pattern[i + 2] == '}' &&
+                           pattern[i + 1] >= '1' && pattern[i + 1] <= '9';
+        const size_t k = place ? static_cast<size_t>(pattern[i + 1] - '1') : 0;
+        if (place && k < values.size()) {
             out += values.begin()[k];
             i += 2;
         } else {
