@@ -299,6 +299,17 @@ bool agree(const Page& en, const Page& ja)
             std::cout << a.name << ": the Japanese lacks" << lacks << "\n";
             same = false;
         }
+        // Japanese counts small integers where English has words ("1 フレーム"
+        // for "a frame"); a fraction, a negative or a hexadecimal number it
+        // has must be the English one's.
+        std::string adds;
+        for (const std::string& item : b.literals)
+            if (std::regex_match(item, std::regex("-.*|0x.*|.*\\..*")) && !a.literals.count(item))
+                adds += " " + item;
+        if (!adds.empty()) {
+            std::cout << a.name << ": the Japanese adds" << adds << "\n";
+            same = false;
+        }
     }
     return same;
 }
