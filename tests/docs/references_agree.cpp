@@ -11,9 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <iconv.h>
 #include <iostream>
-#include <map>
 #include <regex>
 #include <set>
 #include <string>
@@ -101,10 +99,11 @@ void addNumbers(const std::string& text, std::multiset<std::string>& out)
     }
 }
 
-// A section's literals: its code spans, its quoted texts (not a phrase of
-// English words, which the Japanese translates, nor the title of a section
-// it points to) and its numbers outside both.
-void addLiterals(Section& section, const std::set<std::string>& headings)
+// A section's box texts, in order, beside its other facts; its literals:
+// its code spans, its quoted texts (not a phrase of English words, which the
+// Japanese translates, nor the title of a section it points to) and its
+// numbers outside both.
+void addQuotes(Section& section, const std::set<std::string>& headings)
 {
     std::vector<std::string> spans;
     std::string rest = withoutCode(section.text, spans), prose;
@@ -117,6 +116,8 @@ void addLiterals(Section& section, const std::set<std::string>& headings)
             break;
         std::string quoted = rest.substr(open + 1, close - open - 1);
         std::replace(quoted.begin(), quoted.end(), '\n', ' ');
+        if (isBox(quoted))
+            section.facts.push_back("box \"" + quoted + "\"");
         if (!std::regex_match(quoted, phrase) && !headings.count(quoted))
             section.literals.insert("\"" + quoted + "\"");
         prose += rest.substr(from, open - from) + ' ';
@@ -148,32 +149,6 @@ std::string rowFact(const std::string& line)
             fact += "\t" + n;
     }
     return fact;
-}
-
-// Japanese pages say the box texts with the code page 932 bytes of tolvo-host
-// scripts as \x escapes; this spells them in UTF-8.
-std::string unescaped(const std::string& text)
-{
-    std::string bytes;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (text.compare(i, 2, "\\x") == 0 && i + 3 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-            bytes += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
-            i += 3;
-        } else {
-            bytes += text[i];
-        }
-    if (bytes == text)
-        return text;
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return text;
-    std::string out(bytes.size() * 3, '\0');
-    char* in = bytes.data();
-    char* to = out.data();
-    size_t inLeft = bytes.size(), outLeft = out.size();
-    const bool done = iconv(cd, &in, &inLeft, &to, &outLeft) != static_cast<size_t>(-1);
-    iconv_close(cd);
-    return done ? out.substr(0, out.size() - outLeft) : text;
 }
 
 Page read(const std::string& path)
@@ -214,19 +189,8 @@ Page read(const std::string& path)
             section.facts.push_back("code " + std::regex_replace(m[1].str(), std::regex(" +"), " "));
         section.text += line + "\n";
     }
-    for (Section& section : page) {
-        std::vector<std::string> spans;
-        std::string rest = withoutCode(section.text, spans);
-        // Box texts in order, beside the other facts.
-        for (size_t open = rest.find('"'), close; open != std::string::npos; open = rest.find('"', close + 1)) {
-            if ((close = rest.find('"', open + 1)) == std::string::npos)
-                break;
-            const std::string quoted = rest.substr(open + 1, close - open - 1);
-            if (isBox(quoted))
-                section.facts.push_back("box \"" + quoted + "\"");
-        }
-        addLiterals(section, headings);
-    }
+    for (Section& section : page)
+        addQuotes(section, headings);
     if (page.size() == 1)
         std::cout << path << ": no section\n";
     return page;
@@ -336,7 +300,7 @@ bool boxesAreMessages(const std::vector<Page>& pages, const std::set<std::string
         for (const Section& section : page)
             for (const std::string& fact : section.facts)
                 if (fact.rfind("box \"", 0) == 0) {
-                    const std::string text = unescaped(fact.substr(5, fact.size() - 6));
+                    const std::string text = fact.substr(5, fact.size() - 6);
                     if (&page == &pages[0])
                         quoted.insert(text);
                     if (!texts.count(text)) {
