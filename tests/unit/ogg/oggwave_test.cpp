@@ -352,7 +352,7 @@ TEST(OggToWave, AFailureNamesItsCause)
     }
 }
 
-// The last page claims 2^40 samples: the image could not be addressed with a
+// The last page claims an image of 2^40 bytes: it could not be addressed with a
 // 32-bit size, so nothing is allocated.
 TEST(OggToWave, StreamPromisingMoreThanTwoGigabytesFailsWithoutAllocating)
 {
