@@ -271,6 +271,9 @@ TEST_F(Tool, ExtractWritesOnlyInsideItsFolder)
     ASSERT_EQ(run({"list", pack}), 0);
     EXPECT_NE(out.find("\\x1b]2;x\\x07"), std::string::npos) << out;
     EXPECT_EQ((out + err).find_first_of("\x1b\a"), std::string::npos);
+    // A hidden second entry alone is not written either.
+    EXPECT_EQ(run({"extract", file("dup.dpm", dpmxPack({{"ok", "5"}, {"ok", "6"}})), "-o", dir}), 1);
+    EXPECT_EQ(readFile(dir + "/ok"), "5");
 }
 
 #ifdef _WIN32
