@@ -168,8 +168,8 @@ bool pathsUsable(const Request& req, int& status)
         failure(req.out, toolText(kOggOutIsFolder));
         return false;
     }
-    // The converters only say yes or no; opening the file first gives the
-    // user the system's reason when it cannot be read at all.
+    // Opening the file first gives the user the system's reason when it
+    // cannot be read at all, before an output is made.
     FILE* probe = fopen(req.in.c_str(), "rb");
     if (!probe) {
         failure(req.in, strerror(errno));
@@ -179,23 +179,46 @@ bool pathsUsable(const Request& req, int& status)
     return true;
 }
 
+// What the user is told of a conversion that failed.
+std::string failureText(OggFailure failure)
+{
+    switch (failure) {
+    case OGG_EOPEN:
+        return toolText(kOggCannotBeRead, {strerror(errno)});
+    case OGG_ENOTVORBIS:
+        return toolText(kOggNotVorbis);
+    case OGG_EBADHEADER:
+        return toolText(kOggBadHeaders);
+    case OGG_EDAMAGED:
+        return toolText(kOggDamaged);
+    case OGG_ETOOLONG:
+        return toolText(kOggTooLong);
+    case OGG_ENOMEM:
+        return toolText(sizeof(void*) < 8 ? kOggNoMemory32 : kOggNoMemory);
+    default:
+        return toolText(kOggCannotConvert);
+    }
+}
+
 // The conversion into *image; false with what to tell the user.
 bool decode(Request& req, void** image, int32_t* size, std::string& reason)
 {
     int ok;
+    OggFailure failure = OGG_CONVERTED;
+    errno = 0;
     if (req.memory) {
         TolvoVar var;
         if (!loadVariable(req.in.c_str(), &var)) {
             reason = strerror(errno);
             return false;
         }
-        ok = oggMemToWaveSplit(&var, 2, image, size, &req.split);
+        ok = oggMemToWaveSplit(&var, 2, image, size, &req.split, &failure);
         free(var.data);
     } else {
-        ok = oggFileToWaveSplit(req.in.c_str(), 2, image, size, &req.split);
+        ok = oggFileToWaveSplit(req.in.c_str(), 2, image, size, &req.split, &failure);
     }
     if (!ok)
-        reason = toolText(req.memory ? kOggCannotConvertMemory : kOggCannotConvertFile);
+        reason = failureText(failure);
     return ok != 0;
 }
 

@@ -1,7 +1,7 @@
 // The texts are kept as code page 932 bytes. Each is compared with a
 // conversion of its readable form made here, at test time, by the platform,
 // and read back from the box the platform shows: under a code page 1252
-// system and again under 932 (Messages.CodePage932), the same Japanese.
+// system and again under 932 (cp932.Messages.*), the same Japanese.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -107,8 +107,8 @@ LRESULT CALLBACK readBox(int code, WPARAM wp, LPARAM lp)
 
 TEST(Messages, BoxesShowTheSameJapaneseOnEveryCodePage)
 {
-    // The lane that runs this under code page 932 says so: it must be that.
-    if (const char* lane = std::getenv("TOLVO_ANSI_CODE_PAGE"))
+    // The run in the code page 932 prefix says so: it must be that.
+    if (const char* lane = std::getenv("TOLVO_CODEPAGE"))
         ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(lane)));
     s_shown.clear();
     HHOOK hook = SetWindowsHookExW(WH_CBT, readBox, nullptr, GetCurrentThreadId());
