@@ -65,6 +65,7 @@ const SysCalls kRealSysCalls = {
     ::FreeLibrary,
     setTimer,
     killTimer,
+    ::VirtualQuery,
 };
 
 SysCalls g_sys = kRealSysCalls;

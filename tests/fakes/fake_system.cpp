@@ -285,6 +285,15 @@ static BOOL WINAPI fakeKillTimer(HWND, UINT_PTR id)
     return timers.size() < before;
 }
 
+// The platform's own answer, or none.
+static SIZE_T WINAPI fakeVirtualQuery(LPCVOID at, PMEMORY_BASIC_INFORMATION info, SIZE_T size)
+{
+    s_fake->calls.push_back("VirtualQuery");
+    if (faultAt("seam", "VirtualQuery", kFaultError))
+        return 0;
+    return ::VirtualQuery(at, info, size);
+}
+
 void FakeSystem::fireTimers()
 {
     for (const Timer& t : std::vector<Timer>(timers))
@@ -333,6 +342,7 @@ FakeSystemScope::FakeSystemScope() : saved_(g_sys)
     g_sys.FreeLibrary = fakeFreeLibrary;
     g_sys.SetTimer = fakeSetTimer;
     g_sys.KillTimer = fakeKillTimer;
+    g_sys.VirtualQuery = fakeVirtualQuery;
 }
 
 FakeSystemScope::~FakeSystemScope()
