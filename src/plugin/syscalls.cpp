@@ -53,6 +53,7 @@ const SysCalls kRealSysCalls = {
     ::timeGetTime,
     ::GetFileAttributesA,
     ::GetCurrentDirectoryA,
+    ::GetFullPathNameA,
     ::GetSystemDirectoryA,
     ::GetFileVersionInfoSizeA,
     ::GetFileVersionInfoA,

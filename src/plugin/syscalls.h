@@ -20,6 +20,7 @@ struct SysCalls {
     DWORD(WINAPI* timeGetTime)();
     DWORD(WINAPI* GetFileAttributesA)(LPCSTR);
     DWORD(WINAPI* GetCurrentDirectoryA)(DWORD, LPSTR);
+    DWORD(WINAPI* GetFullPathNameA)(LPCSTR, DWORD, LPSTR, LPSTR*);
     UINT(WINAPI* GetSystemDirectoryA)(LPSTR, UINT);
     DWORD(WINAPI* GetFileVersionInfoSizeA)(LPCSTR, LPDWORD);
     BOOL(WINAPI* GetFileVersionInfoA)(LPCSTR, DWORD, DWORD, LPVOID);

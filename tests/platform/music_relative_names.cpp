@@ -40,7 +40,9 @@ std::string load(IDirectMusicLoader8* loader, const std::string& name)
         segment->Release();
     if (SUCCEEDED(hr))
         return "the MIDI file";
-    return hr == DMUS_E_LOADER_FAILEDOPEN ? "no file (DMUS_E_LOADER_FAILEDOPEN)" : "the other copy " + hexResult(hr);
+    if (hr == DMUS_E_LOADER_FAILEDOPEN)
+        return "no file (DMUS_E_LOADER_FAILEDOPEN)";
+    return hr == DMUS_E_UNSUPPORTED_STREAM ? "the other copy (DMUS_E_UNSUPPORTED_STREAM)" : "the other copy " + hexResult(hr);
 }
 
 } // namespace
@@ -97,10 +99,10 @@ int main()
     const HRESULT set = loader->SetSearchDirectory(GUID_DirectMusicAllTypes, wideSearch, FALSE);
     SetCurrentDirectoryA(current.c_str());
 
-    // Wine's loader looks for a relative name as SearchPathW does without a
-    // path (the program's folder, then the current folder) and only then in
-    // its search folder.
-    const char* searchPathFirst = "SearchPathW(NULL) first: the program's folder, the current one; then the search folder";
+    // Both Wines' loaders look for a relative name as SearchPathW does
+    // without a path (the program's folder, then the current folder) and
+    // only then in their search folder.
+    const char* searchPathFirst = "the program's folder, then the current one, then the search folder";
     const char* notMeasured = "not measured here; the plug-in hands the loader a full path, which needs no search";
     struct Case {
         const char* question;
@@ -111,7 +113,7 @@ int main()
         {"a name only in the current folder", "current.mid", "the MIDI file"},
         {"a name only in the program's folder", leafOf("-beside.mid"), "the MIDI file"},
         {"a name in the search folder (MIDI) and the current folder (not music)", "both.mid",
-         "the other copy 0x88781209"},
+         "the other copy (DMUS_E_UNSUPPORTED_STREAM)"},
         {"a name in the program's folder (MIDI) and the current folder (not music)", leafOf("-beside-current.mid"),
          "the MIDI file"},
     };
