@@ -86,7 +86,7 @@ TEST_F(MusicSlots, ALoaderRefusalShowsItsBoxAndEmptiesTheSlot)
     EXPECT_EQ(g_lpSegment[4], nullptr);
     EXPECT_EQ(first->moduleRefs(), 0u);
     EXPECT_EQ(boxTexts(), std::vector<std::string>{kTextMusicLoadSegment});
-    EXPECT_EQ(sys.fake().boxes[0].caption, "tolvo ver0.67");
+    EXPECT_EQ(sys.fake().boxes[0].caption, kTextBoxCaption);
 
     // The box is one of the guarded ones.
     g_nVerbose = 0;
