@@ -1,4 +1,5 @@
 list(APPEND TOLVO_CORE_SOURCES
+  plugin/boundary.cpp
   plugin/boxes.cpp
   plugin/globals.cpp
   plugin/lifecycle.cpp
