@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
@@ -407,17 +407,15 @@ TEST_F(Commands, RealMusicStartsWithoutABox)
     EXPECT_EQ(cmd("tovmusicgetvol")(pr, 0, 0, 0), -9);
 }
 
-// One of the threads of TwoThreadsAtOnceTakeTurns: reads its entry of the
-// open pack and loads a WAVE file into slots of its own, a thousand times,
-// counting the reads that brought other bytes and the calls that failed. It
-// initialises COM first, as COM asks of a thread that uses COM objects (the
-// loader makes each segment with CoCreateInstance on the calling thread).
+// One of the threads of TwoThreadsAtOnceTakeTurns: a thousand times, reads
+// its entry of the open pack and loads a WAVE file into a slot of its own,
+// counting reads of other bytes and failed calls. It initialises COM first,
+// as COM asks of a thread that uses COM objects.
 struct Worker {
     const char* entry;
-    std::string expected; // the entry's bytes
+    std::string expected, wave;
     int32_t firstSlot;
-    std::string wave;
-    DWORD apartment; // COINIT_APARTMENTTHREADED or COINIT_MULTITHREADED
+    DWORD apartment;
     int wrong = 0, failed = 0;
 };
 
@@ -425,39 +423,24 @@ DWORD WINAPI readAndLoad(void* p)
 {
     typedef int(__stdcall * Cmd)(uintptr_t, uintptr_t, uintptr_t, uintptr_t);
     auto* w = static_cast<Worker*>(p);
-    const Cmd read = reinterpret_cast<Cmd>(command("tovdpmread"));
-    const Cmd load = reinterpret_cast<Cmd>(command("tovmusicload2"));
+    const Cmd read = reinterpret_cast<Cmd>(command("tovdpmread")), load = reinterpret_cast<Cmd>(command("tovmusicload2"));
     std::vector<uint32_t> storage((w->wave.size() + 3) / 4);
     std::memcpy(storage.data(), w->wave.data(), w->wave.size());
-    TolvoVar music{};
+    TolvoVar music{}, var{};
     music.word_count = static_cast<int32_t>(storage.size());
     music.data = storage.data();
     if (FAILED(CoInitializeEx(nullptr, w->apartment)))
         return 1;
     for (int i = 0; i < 1000; ++i) {
-        TolvoVar var{};
         if (read(reinterpret_cast<uintptr_t>(&var), reinterpret_cast<uintptr_t>(w->entry), 0, 0) != 0)
             ++w->failed;
         else if (var.word_count != static_cast<int32_t>((w->expected.size() + 3) / 4) ||
                  std::memcmp(var.data, w->expected.data(), w->expected.size()) != 0)
             ++w->wrong;
-        if (load(reinterpret_cast<uintptr_t>(&music), w->firstSlot + i % 8, 0, 0) != 0)
-            ++w->failed;
+        w->failed += load(reinterpret_cast<uintptr_t>(&music), w->firstSlot + i % 8, 0, 0) != 0;
     }
     CoUninitialize();
     return 0;
-}
-
-std::string fileBytes(const std::string& path)
-{
-    std::string s;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-            s.append(buf, n);
-        std::fclose(f);
-    }
-    return s;
 }
 
 // Two threads at once, as a game that loads its next stage on a second
@@ -467,28 +450,28 @@ TEST_F(Commands, TwoThreadsAtOnceTakeTurns)
 {
     typedef int(__stdcall * Cmd)(uintptr_t, uintptr_t, uintptr_t, uintptr_t);
     auto cmd = [](const char* n) { return reinterpret_cast<Cmd>(command(n)); };
-    const std::string dir = TOLVO_MUSIC_FIXTURES;
-    const std::string wave = fileBytes(dir + "/tone.wav");
-    Worker workers[2] = {{"tune.mid", fileBytes(dir + "/tune.mid"), 0, wave, COINIT_APARTMENTTHREADED},
-                         {"tone.wav", wave, 8, wave, COINIT_MULTITHREADED}};
+    auto bytesOf = [](const char* name) {
+        std::ifstream in(std::string(TOLVO_MUSIC_FIXTURES) + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string wave = bytesOf("tone.wav");
+    Worker workers[2] = {{"tune.mid", bytesOf("tune.mid"), wave, 0, COINIT_APARTMENTTHREADED},
+                         {"tone.wav", wave, wave, 8, COINIT_MULTITHREADED}};
     ASSERT_FALSE(workers[0].expected.empty() || wave.empty());
-
     BoxWatch watch;
     ASSERT_EQ(cmd("tovinit")(reinterpret_cast<uintptr_t>(&info), 2, 0, 0), 0);
-    std::string pack = dir + "/music.dpm,0";
+    std::string pack = std::string(TOLVO_MUSIC_FIXTURES) + "/music.dpm,0";
     ASSERT_EQ(cmd("tovdpmload")(0, reinterpret_cast<uintptr_t>(pack.data()), 0, 0), 0);
     HANDLE threads[2];
     for (int k = 0; k < 2; ++k)
         threads[k] = CreateThread(nullptr, 0, readAndLoad, &workers[k], 0, nullptr);
     WaitForMultipleObjects(2, threads, TRUE, INFINITE);
-    for (HANDLE t : threads) {
+    for (int k = 0; k < 2; ++k) {
         DWORD code = 1;
-        EXPECT_TRUE(GetExitCodeThread(t, &code) && code == 0) << "COM did not start on a thread";
-        CloseHandle(t);
-    }
-    for (const Worker& w : workers) {
-        EXPECT_EQ(w.wrong, 0) << w.entry << ": reads of other bytes";
-        EXPECT_EQ(w.failed, 0) << w.entry << ": reads or loads that failed";
+        EXPECT_TRUE(GetExitCodeThread(threads[k], &code) && code == 0) << "COM did not start on a thread";
+        CloseHandle(threads[k]);
+        EXPECT_EQ(workers[k].wrong, 0) << workers[k].entry << ": reads of other bytes";
+        EXPECT_EQ(workers[k].failed, 0) << workers[k].entry << ": reads or loads that failed";
     }
     EXPECT_EQ(_heapchk(), _HEAPOK);
     EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
