@@ -53,11 +53,11 @@ int main()
     GetModuleFileNameA(nullptr, program, MAX_PATH);
     *std::strrchr(program, '\\') = '\0';
     GetCurrentDirectoryA(MAX_PATH, saved);
-    const std::string tag = "tolvo-relative-" + std::to_string(GetCurrentProcessId());
+    const std::string tag = "tolvo-relative-" + platformName() + "-" + std::to_string(GetCurrentProcessId());
     const std::string search = std::string(tmp) + tag + "-search", current = std::string(tmp) + tag + "-current";
     CreateDirectoryA(search.c_str(), nullptr);
     CreateDirectoryA(current.c_str(), nullptr);
-    // Names beside the program carry the tag: programs run side by side.
+    // Names beside the program carry the tag: both platforms run it side by side.
     const std::string only = "search-only.mid", both = "both.mid", beside = tag + ".mid";
     const std::vector<unsigned char> midi = midiFile(), other(68, 'x');
     const struct {

@@ -152,7 +152,8 @@ TEST_F(MusicPlatform, ARelativeNameIsTheFileInTheCurrentFolder)
     GetTempPathA(MAX_PATH, tmp);
     GetModuleFileNameA(nullptr, program, MAX_PATH);
     *std::strrchr(program, '\\') = '\0';
-    const std::string tag = "tolvo-music-" + std::to_string(GetCurrentProcessId());
+    // The program's folder is both platforms': the name says whose it is.
+    const std::string tag = "tolvo-music-" + platformName() + "-" + std::to_string(GetCurrentProcessId());
     const std::string startUp = std::string(tmp) + tag + "-start", later = std::string(tmp) + tag + "-later";
     CreateDirectoryA(startUp.c_str(), nullptr);
     CreateDirectoryA(later.c_str(), nullptr);
