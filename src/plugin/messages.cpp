@@ -2,7 +2,8 @@
 // Shift-JIS bytes that the boxes show (through UTF-16, on any system).
 #include "messages.h"
 
-const char kTextBoxCaption[] = "tolvo ver0.67";
+// The plug-in's name and the project's version (CMake's project()).
+const char kTextBoxCaption[] = "tolvo ver" TOLVO_VERSION;
 const char kTextShortCaption[] = "tolvo";
 const char kTextCodeFormat[] = "%d";
 

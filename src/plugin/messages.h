@@ -3,7 +3,7 @@
 // that MessageBoxW shows.
 #pragma once
 
-extern const char kTextBoxCaption[];   // "tolvo ver0.67"
+extern const char kTextBoxCaption[];   // "tolvo ver" and the project's version: "tolvo ver0.67"
 extern const char kTextShortCaption[]; // "tolvo" (the force-feedback code box)
 extern const char kTextCodeFormat[];   // "%d"
 

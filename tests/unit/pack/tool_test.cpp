@@ -175,8 +175,7 @@ TEST_F(Tool, AppendPrintsTheTextThatTovdpmloadTakes)
     EXPECT_EQ(readFile(host), game + readFile(pack));
     EXPECT_TRUE(readFile(link) == readFile(host)) << "extended in place, the file keeps its other links";
 
-    std::string text = out.substr(0, out.size() - 1);
-    ASSERT_EQ(tovdpmload(0, text.data(), 0, 0), 0);
+    ASSERT_TRUE(openPack(out.substr(0, out.size() - 1).c_str()));
     unsigned char storage[64];
     TolvoVar var{};
     var.data = storage;
@@ -410,8 +409,7 @@ TEST_F(ToolInCodePage932, JapaneseNamesAreStoredAsScriptsSpellThem)
     ASSERT_EQ(run({"extract", pack, "-o", outDir}), 0) << err;
 
     // The reader finds each entry by the name a script passes.
-    std::string text = pack;
-    ASSERT_EQ(tovdpmload(0, text.data(), 0, 0), 0);
+    ASSERT_TRUE(openPack(pack.c_str()));
     for (const Name& n : names) {
         unsigned char storage[64];
         TolvoVar var{};

@@ -35,7 +35,7 @@ struct Text {
 };
 
 const Text kTexts[] = {
-    {kTextBoxCaption, "tolvo ver0.67"},
+    {kTextBoxCaption, "tolvo ver" TOLVO_VERSION}, // the project's version
     {kTextShortCaption, "tolvo"},
     {kTextCodeFormat, "%d"},
     {kTextTovinitCom, "[tovinit]COMの初期化に失敗"},
@@ -120,7 +120,7 @@ TEST(Messages, BoxesShowTheSameJapaneseOnEveryCodePage)
     UnhookWindowsHookEx(hook);
     ASSERT_EQ(s_shown.size(), std::size(kTexts) + 2);
     for (size_t i = 0; i < std::size(kTexts); ++i)
-        EXPECT_EQ(s_shown[i], L"tolvo ver0.67|" + wideOf(kTexts[i].readable) + L"|OK;|no owner")
+        EXPECT_EQ(s_shown[i], wideOf("tolvo ver" TOLVO_VERSION) + L"|" + wideOf(kTexts[i].readable) + L"|OK;|no owner")
             << kTexts[i].readable << " under code page " << GetACP();
     EXPECT_EQ(s_shown[std::size(kTexts)], L"|" + wideOf("ファイルオープンエラー") + L"|OK;|no owner");
     EXPECT_EQ(s_shown[std::size(kTexts) + 1], L"tolvo|%d|OK;|no owner");
