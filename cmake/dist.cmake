@@ -35,8 +35,10 @@ set(manifest
   lib/tolvo.lib=${CMAKE_BINARY_DIR}/lib/tolvo.lib
   docs/commands.md=docs/commands.md
   docs/host-script.md=docs/host-script.md
+  docs/tools.md=docs/tools.md
   docs/ja/commands.md=docs/ja/commands.md
   docs/ja/host-script.md=docs/ja/host-script.md
+  docs/ja/tools.md=docs/ja/tools.md
   examples/demo/demo.tolvo=examples/demo/demo.tolvo
   examples/demo/pack/greeting.txt=examples/demo/pack/greeting.txt
   examples/demo/pack/About.txt=examples/demo/pack/About.txt

@@ -1,5 +1,5 @@
 // Written in UTF-8, compiled with -fexec-charset=CP932: the arrays hold the
-// Shift-JIS bytes that MessageBoxA shows on a Japanese system.
+// Shift-JIS bytes that the boxes show (through UTF-16, on any system).
 #include "messages.h"
 
 // The plug-in's name and the project's version (CMake's project()).

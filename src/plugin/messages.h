@@ -1,5 +1,6 @@
 // Every text the plug-in shows. They are written readably in messages.cpp and
-// compiled to code page 932 bytes, which is what MessageBoxA receives.
+// compiled to code page 932 bytes, from which the boxes make the UTF-16 text
+// that MessageBoxW shows.
 #pragma once
 
 extern const char kTextBoxCaption[];   // "tolvo ver" and the project's version: "tolvo ver0.67"

@@ -48,7 +48,7 @@ const SysCalls kRealSysCalls = {
     ::CoUninitialize,
     ::CoCreateInstance,
     ::DirectInput8Create,
-    ::MessageBoxA,
+    ::MessageBoxW,
     ::SystemParametersInfoA,
     ::timeGetTime,
     ::GetFileAttributesA,

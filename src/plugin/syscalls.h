@@ -15,7 +15,7 @@ struct SysCalls {
     void(WINAPI* CoUninitialize)();
     HRESULT(WINAPI* CoCreateInstance)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
     HRESULT(WINAPI* DirectInput8Create)(HINSTANCE, DWORD, REFIID, LPVOID*, LPUNKNOWN);
-    int(WINAPI* MessageBoxA)(HWND, LPCSTR, LPCSTR, UINT);
+    int(WINAPI* MessageBoxW)(HWND, LPCWSTR, LPCWSTR, UINT);
     BOOL(WINAPI* SystemParametersInfoA)(UINT, UINT, PVOID, UINT);
     DWORD(WINAPI* timeGetTime)();
     DWORD(WINAPI* GetFileAttributesA)(LPCSTR);

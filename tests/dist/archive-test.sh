@@ -41,8 +41,8 @@ unpack() {
 case $what in
 demo)
   unpack
-  for f in README.txt README-ja.txt LICENSE bin/tolvo.dll docs/commands.md docs/host-script.md \
-           docs/ja/commands.md docs/ja/host-script.md; do
+  for f in README.txt README-ja.txt LICENSE bin/tolvo.dll docs/commands.md docs/host-script.md docs/tools.md \
+           docs/ja/commands.md docs/ja/host-script.md docs/ja/tools.md; do
     [ -f "$pkg/$f" ] || fail "no $f at the archive's top"
   done
   stray=$(cd "$pkg" && find . -name '.*' ! -name .)

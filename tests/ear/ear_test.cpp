@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ear/listen.h"
+#include "fakes/fake_system.h"
 #include "music/music.h"
 #include "platform/platform.h"
 #include "plugin/globals.h"
@@ -96,9 +97,9 @@ Figures figuresOf(const std::vector<unsigned char>& wave)
 
 std::vector<std::string>* s_boxes = nullptr;
 
-int WINAPI recordBox(HWND, LPCSTR text, LPCSTR, UINT)
+int WINAPI recordBox(HWND, LPCWSTR text, LPCWSTR, UINT)
 {
-    s_boxes->push_back(text);
+    s_boxes->push_back(cp932Of(text));
     return IDOK;
 }
 
@@ -109,7 +110,7 @@ protected:
         ASSERT_TRUE(rec.ready()) << "no recording: run under scripts/wine-run --capture (TOLVO_PLATFORM=wine10)";
         saved = g_sys;
         s_boxes = &boxes;
-        g_sys.MessageBoxA = recordBox;
+        g_sys.MessageBoxW = recordBox;
         g_nVerbose = 1;
         CoInitialize(nullptr);
         ASSERT_EQ(initDMusic(), 1);

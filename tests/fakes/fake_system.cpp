@@ -60,12 +60,21 @@ static HRESULT WINAPI fakeDirectInput8Create(HINSTANCE inst, DWORD version, REFI
     return E_FAIL;
 }
 
-static int WINAPI fakeMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
+std::string cp932Of(const wchar_t* wide)
 {
-    s_fake->calls.push_back("MessageBoxA");
-    s_fake->boxes.push_back({owner, text ? text : "(null)", caption ? caption : "(null)", style});
+    if (!wide)
+        return "(null)";
+    char bytes[1024];
+    const int n = WideCharToMultiByte(932, 0, wide, -1, bytes, sizeof bytes, nullptr, nullptr);
+    return n > 0 ? bytes : "(not code page 932)";
+}
+
+static int WINAPI fakeMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style)
+{
+    s_fake->calls.push_back("MessageBoxW");
+    s_fake->boxes.push_back({owner, cp932Of(text), cp932Of(caption), style});
     // A box that could not be shown answers 0.
-    return faultAt("seam", "MessageBoxA", kFaultError) ? 0 : IDOK;
+    return faultAt("seam", "MessageBoxW", kFaultError) ? 0 : IDOK;
 }
 
 static BOOL WINAPI fakeSystemParametersInfoA(UINT action, UINT uiParam, PVOID pv, UINT winIni)
@@ -345,7 +354,7 @@ FakeSystemScope::FakeSystemScope() : saved_(g_sys)
     g_sys.CoUninitialize = fakeCoUninitialize;
     g_sys.CoCreateInstance = fakeCoCreateInstance;
     g_sys.DirectInput8Create = fakeDirectInput8Create;
-    g_sys.MessageBoxA = fakeMessageBoxA;
+    g_sys.MessageBoxW = fakeMessageBoxW;
     g_sys.SystemParametersInfoA = fakeSystemParametersInfoA;
     g_sys.timeGetTime = fakeTimeGetTime;
     g_sys.GetFileAttributesA = fakeGetFileAttributesA;

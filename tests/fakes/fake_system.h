@@ -71,9 +71,11 @@ struct FakeSystem {
     std::string xinputProblems() const;
 
     // Recorded calls, in order, by entry name ("CoInitialize",
-    // "CoCreateInstance", "MessageBoxA", "SystemParametersInfoA", ...).
+    // "CoCreateInstance", "MessageBoxW", "SystemParametersInfoA", ...).
     std::vector<std::string> calls;
 
+    // A box's text and caption as code page 932 bytes, as the plug-in's
+    // messages hold them (the box itself gets them in UTF-16).
     struct Box {
         HWND owner;
         std::string text;
@@ -108,6 +110,9 @@ private:
     FakeSystem fake_;
     SysCalls saved_;
 };
+
+// A box's UTF-16 text as code page 932 bytes, as messages.h holds it.
+std::string cp932Of(const wchar_t* wide);
 
 // The FakeSystem currently installed (null when none).
 FakeSystem* currentFakeSystem();

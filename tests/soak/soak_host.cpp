@@ -13,9 +13,13 @@ constexpr int kGuardWords = 4;
 
 std::map<std::string, int> s_boxes;
 
-int WINAPI countBox(HWND, LPCSTR text, LPCSTR, UINT)
+// Counted by the text's code page 932 bytes, as the plug-in keeps it.
+int WINAPI countBox(HWND, LPCWSTR text, LPCWSTR, UINT)
 {
-    ++s_boxes[text ? text : ""];
+    char bytes[1024] = "";
+    if (text)
+        WideCharToMultiByte(932, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
+    ++s_boxes[bytes];
     return IDOK;
 }
 
@@ -73,7 +77,7 @@ void pumpMessages()
 
 void countBoxes()
 {
-    g_sys.MessageBoxA = countBox;
+    g_sys.MessageBoxW = countBox;
 }
 
 const std::map<std::string, int>& boxesSeen()

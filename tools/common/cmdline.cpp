@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "messages.h"
+
 namespace {
 
 const ToolOption* findLong(const std::vector<ToolOption>& table, const std::string& name)
@@ -56,16 +58,16 @@ bool parseToolArgs(int argc, char** argv, const std::vector<ToolOption>& table, 
             }
         }
         if (!option) {
-            error = "unknown option '" + a + "'";
+            error = toolText(kToolUnknownOption, {a});
             return false;
         }
         if (!option->takesValue && inlineValue) {
-            error = "option " + std::string(option->longName) + " takes no value ('" + a + "')";
+            error = toolText(kToolOptionTakesNoValue, {option->longName, a});
             return false;
         }
         if (option->takesValue && !inlineValue) {
             if (i + 1 >= argc) {
-                error = "option " + a + " needs a value";
+                error = toolText(kToolOptionNeedsValue, {a});
                 return false;
             }
             value = argv[++i];
@@ -103,12 +105,7 @@ int finishOutput(FILE* out, FILE* err, const char* tool, int status)
     if (std::fflush(out) == 0 && !std::ferror(out))
         return status;
     // The reason of a write that failed before this flush is gone by now.
-    const char* reason = errno ? std::strerror(errno) : "a write failed";
-    std::fprintf(err, "%s: cannot write to standard output: %s\n", tool, reason);
+    const std::string reason = errno ? std::strerror(errno) : toolText(kToolAWriteFailed);
+    writeText(err, std::string(tool) + ": " + toolText(kToolCannotWriteStandardOutput, {reason}) + "\n");
     return status ? status : 1;
-}
-
-std::string counted(uint64_t n, const char* one, const char* many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
 }

@@ -41,6 +41,3 @@ void printVersion(FILE* to, const char* tool);
 // lost (a full disk, a closed pipe), says so on `err` as TOOL and gives 1
 // for a status of 0; otherwise gives the status back.
 int finishOutput(FILE* out, FILE* err, const char* tool, int status);
-
-// "1 entry", "2 entries", "0 entries".
-std::string counted(uint64_t n, const char* one, const char* many);

@@ -1,5 +1,6 @@
 #include "files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -11,11 +12,15 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include "messages.h"
+#include "names.h"
 
 namespace {
 
@@ -222,6 +227,24 @@ bool fileIdentity(const std::string& name, FileId& id)
 #endif
 }
 
+bool streamIdentity(FILE* f, FileId& id)
+{
+#ifdef _WIN32
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(osHandle(f), &info))
+        return false;
+    id.volume = info.dwVolumeSerialNumber;
+    id.index = static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+#else
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0)
+        return false;
+    id.volume = static_cast<uint64_t>(st.st_dev);
+    id.index = static_cast<uint64_t>(st.st_ino);
+#endif
+    return true;
+}
+
 bool sameFile(const std::string& a, const std::string& b)
 {
     FileId x, y;
@@ -262,6 +285,160 @@ std::string baseName(const std::string& path)
     return path.substr(folderPart(path).size());
 }
 
+namespace {
+
+// "folder/name"; the name alone in "", and no second separator after one.
+std::string joined(const std::string& folder, const std::string& name)
+{
+    const std::vector<size_t> seps = separatorsIn(folder);
+    const bool ends = folder.empty() || (!seps.empty() && seps.back() == folder.size() - 1);
+    return folder + (ends ? "" : "/") + name;
+}
+
+// A folder's entries but "." and "..": their names and whether each is a
+// folder to enter.
+struct FolderEntry {
+    std::string name;
+    bool folder;
+};
+
+#ifdef _WIN32
+std::wstring upper(const std::wstring& text)
+{
+    std::wstring up = text;
+    if (!up.empty())
+        LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()), up.data(),
+                     static_cast<int>(up.size()));
+    return up;
+}
+
+// '*' any characters, '?' one; both upper case already.
+bool matches(const wchar_t* pattern, const wchar_t* name)
+{
+    const wchar_t* star = nullptr;
+    const wchar_t* resume = nullptr;
+    while (*name) {
+        if (*pattern == L'*') {
+            star = pattern++;
+            resume = name;
+        } else if (*pattern && (*pattern == L'?' || *pattern == *name)) {
+            ++pattern;
+            ++name;
+        } else if (star) {
+            pattern = star + 1;
+            name = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == L'*')
+        ++pattern;
+    return *pattern == L'\0';
+}
+
+// Through the wide calls, so that a name the ANSI code page cannot hold is
+// named as such instead of arriving with '?' in it. `pattern`: only the
+// names that match it.
+bool readFolder(const std::string& folder, const wchar_t* pattern, std::vector<FolderEntry>& entries,
+                std::string& error)
+{
+    const std::string shown = folder.empty() ? "." : folder;
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(toWide(CP_ACP, joined(shown, "*")).c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = toolText(kToolCannotReadFolder, {shown, windowsError(GetLastError())});
+        return false;
+    }
+    bool ok = true;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L".." || (pattern && !matches(pattern, upper(name).c_str())))
+            continue;
+        bool lossy = false;
+        const std::string ansi = fromWide(CP_ACP, name, &lossy);
+        if (lossy) {
+            error = toolText(kToolNameUnreadableInFolder, {shown, ansi, std::to_string(GetACP())});
+            ok = false;
+            break;
+        }
+        entries.push_back({ansi, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+    return ok;
+}
+#else
+bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error)
+{
+    DIR* d = opendir(folder.c_str());
+    if (!d) {
+        error = toolText(kToolCannotReadFolder, {folder, lastSystemError()});
+        return false;
+    }
+    while (const dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        struct stat st;
+        if (name == "." || name == "..")
+            continue;
+        const bool folderHere = lstat(joined(folder, name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        entries.push_back({name, folderHere});
+    }
+    closedir(d);
+    return true;
+}
+#endif
+
+} // namespace
+
+bool filesBelow(const std::string& folder, std::vector<std::string>& paths, std::string& error)
+{
+    // Folders still to read, by their paths below `folder`.
+    std::vector<std::string> pending = {""};
+    while (!pending.empty()) {
+        const std::string below = pending.back();
+        pending.pop_back();
+        std::vector<FolderEntry> entries;
+#ifdef _WIN32
+        const std::string here = below.empty() ? folder : joined(folder, below);
+        if (!readFolder(here, nullptr, entries, error))
+#else
+        const std::string here = below.empty() ? folder : joined(folder, below);
+        if (!readFolder(here, entries, error))
+#endif
+            return false;
+        for (const FolderEntry& e : entries)
+            (e.folder ? pending : paths).push_back(below.empty() ? e.name : below + "/" + e.name);
+    }
+    return true;
+}
+
+bool isPattern(const std::string& name)
+{
+#ifdef _WIN32
+    return name.find_first_of("*?") != std::string::npos;
+#else
+    (void)name;
+    return false;
+#endif
+}
+
+bool namesMatching(const std::string& pattern, std::vector<std::string>& paths, std::string& error)
+{
+#ifdef _WIN32
+    const std::string folder = pattern.substr(0, pattern.size() - baseName(pattern).size());
+    std::vector<FolderEntry> entries;
+    if (!readFolder(folder, upper(toWide(CP_ACP, baseName(pattern))).c_str(), entries, error))
+        return false;
+    for (const FolderEntry& e : entries)
+        paths.push_back(folder + e.name);
+    std::sort(paths.begin(), paths.end());
+    return true;
+#else
+    (void)paths;
+    error = toolText(kToolNoMatch, {pattern});
+    return false;
+#endif
+}
+
 bool makeFolders(const std::string& path, std::string& error)
 {
     std::vector<size_t> ends = separatorsIn(path);
@@ -281,8 +458,8 @@ bool makeFolders(const std::string& path, std::string& error)
 #endif
         if (!made && !isFolder(folder)) {
             FileId id;
-            error = fileIdentity(folder, id) ? folder + " is a file, not a folder"
-                                             : "cannot make the folder " + folder + ": " + reason;
+            error = fileIdentity(folder, id) ? toolText(kToolIsFileNotFolder, {folder})
+                                             : toolText(kToolCannotMakeFolder, {folder, reason});
             return false;
         }
     }
@@ -292,33 +469,45 @@ bool makeFolders(const std::string& path, std::string& error)
 namespace {
 
 // The file beside the target that the output is written into and that the
-// commit renames over the target (out.temp): true once it exists, whether
-// or not it could be opened (out.stream); false with the error when it
-// cannot be made.
-bool makeTemp(const std::string& target, OutputFile& out, std::string& error)
+// commit renames over the target (out.temp), or for an absent target the
+// target itself (out.fresh): true once it exists, whether or not it could be
+// opened (out.stream); false with the error when it cannot be made.
+bool makeTemp(const std::string& target, bool absent, OutputFile& out, std::string& error)
 {
 #ifdef _WIN32
-    const DWORD attributes = GetFileAttributesA(target.c_str());
+    const DWORD attributes = absent ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        error = "cannot replace " + target + ": it is read-only";
+        error = toolText(kToolReadOnly, {target});
         return false;
     }
-    std::string folder = folderPart(target);
-    if (folder.empty())
-        folder = ".";
-    char temp[MAX_PATH];
-    if (GetTempFileNameA(folder.c_str(), "tov", 0, temp) == 0) {
-        error = "cannot write in the folder of " + target + ": " + windowsError(GetLastError());
+    // "tovPROCESS-COUNT.tmp" in the target's folder (or, for an absent
+    // target, its own name first), made and opened in one call
+    // (CREATE_NEW: a name that exists is taken by someone else, and the next
+    // count is tried). Shared for deletion, so that an interruption can
+    // remove it while it is open.
+    static unsigned s_count = 0;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    DWORD code = ERROR_FILE_EXISTS;
+    for (int tries = 0; h == INVALID_HANDLE_VALUE && code == ERROR_FILE_EXISTS && tries < 1000; ++tries) {
+        char name[40];
+        std::snprintf(name, sizeof name, "tov%lx-%x.tmp", GetCurrentProcessId(), s_count++);
+        out.fresh = absent && tries == 0;
+        out.temp = out.fresh ? target : folderPart(target) + name;
+        out.undo = holdUndo(out.temp, nullptr, 0);
+        h = CreateFileA(out.temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            code = GetLastError();
+            releaseUndo(out.undo);
+        }
+    }
+    if (h == INVALID_HANDLE_VALUE) {
+        out.temp.clear();
+        error = toolText(kToolCannotWriteInFolder, {target, windowsError(code)});
         return false;
     }
-    out.temp = temp;
-    out.undo = holdUndo(out.temp, nullptr, 0);
-    // Shared for deletion, so that an interruption can remove it while it
-    // is open.
-    HANDLE h = CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    const int fd = h == INVALID_HANDLE_VALUE ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
-    if (h != INVALID_HANDLE_VALUE && fd < 0)
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
+    if (fd < 0)
         CloseHandle(h);
     out.stream = fd < 0 ? nullptr : _fdopen(fd, "wb");
     if (fd >= 0 && !out.stream)
@@ -326,28 +515,41 @@ bool makeTemp(const std::string& target, OutputFile& out, std::string& error)
 #else
     // A link keeps leading where it led: the file it names is replaced.
     struct stat st;
-    if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (!absent && lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         if (char* real = realpath(target.c_str(), nullptr)) {
             out.destination = real;
             std::free(real);
         }
     }
-    if (access(out.destination.c_str(), F_OK) == 0 && access(out.destination.c_str(), W_OK) != 0) {
-        error = "cannot replace " + target + ": " + lastSystemError();
+    if (!absent && access(out.destination.c_str(), F_OK) == 0 && access(out.destination.c_str(), W_OK) != 0) {
+        error = toolText(kToolCannotReplace, {target, lastSystemError()});
         return false;
     }
-    std::string name = folderPart(out.destination) + "." + baseName(out.destination) + ".XXXXXX";
-    // The name is made in its guard's own buffer: an interruption at any
-    // moment finds the file that exists.
-    out.undo = holdUndo(name, -1, 0);
-    char* made = out.undo >= 0 ? s_undo[out.undo].temp : name.data();
-    const int fd = mkstemp(made);
-    if (fd < 0) {
-        error = "cannot write in the folder of " + target + ": " + lastSystemError();
-        releaseUndo(out.undo);
-        return false;
+    int fd = -1;
+    if (absent) {
+        // Made under its own name while it still is absent.
+        out.undo = holdUndo(target, -1, 0);
+        fd = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        out.fresh = fd >= 0;
+        if (!out.fresh)
+            releaseUndo(out.undo);
     }
-    out.temp = made;
+    if (out.fresh) {
+        out.temp = target;
+    } else {
+        std::string name = folderPart(out.destination) + "." + baseName(out.destination) + ".XXXXXX";
+        // The name is made in its guard's own buffer: an interruption at any
+        // moment finds the file that exists.
+        out.undo = holdUndo(name, -1, 0);
+        char* made = out.undo >= 0 ? s_undo[out.undo].temp : name.data();
+        fd = mkstemp(made);
+        if (fd < 0) {
+            error = toolText(kToolCannotWriteInFolder, {target, lastSystemError()});
+            releaseUndo(out.undo);
+            return false;
+        }
+        out.temp = made;
+    }
     out.stream = fdopen(fd, "wb");
     if (!out.stream)
         close(fd);
@@ -357,7 +559,7 @@ bool makeTemp(const std::string& target, OutputFile& out, std::string& error)
 
 } // namespace
 
-bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out, std::string& error)
+bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out, std::string& error, bool absent)
 {
     out = OutputFile{};
     out.target = target;
@@ -369,23 +571,23 @@ bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out
         out.standardOutput = true;
         return true;
     }
-    if (isFolder(target)) {
-        error = target + " is a folder";
+    if (!absent && isFolder(target)) {
+        error = toolText(kToolIsFolder, {target});
         return false;
     }
     out.destination = target;
-    if (isSpecialFile(target)) {
+    if (!absent && isSpecialFile(target)) {
         out.stream = std::fopen(target.c_str(), "wb");
         if (!out.stream) {
-            error = "cannot write " + target + ": " + lastSystemError();
+            error = toolText(kToolCannotWrite, {target, lastSystemError()});
             return false;
         }
         return true;
     }
-    if (!makeTemp(target, out, error))
+    if (!makeTemp(target, absent, out, error))
         return false;
     if (!out.stream) {
-        error = "cannot write " + target + ": " + lastSystemError();
+        error = toolText(kToolCannotWrite, {target, lastSystemError()});
         std::remove(out.temp.c_str());
         releaseUndo(out.undo);
         out.temp.clear();
@@ -396,8 +598,8 @@ bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out
 
 std::string writeError(const OutputFile& out)
 {
-    return (out.standardOutput ? std::string("cannot write to standard output") : "cannot write " + out.target) +
-           ": " + lastSystemError();
+    return out.standardOutput ? toolText(kToolCannotWriteStandardOutput, {lastSystemError()})
+                              : toolText(kToolCannotWrite, {out.target, lastSystemError()});
 }
 
 bool commitOutput(OutputFile& out, std::string& error)
@@ -415,10 +617,18 @@ bool commitOutput(OutputFile& out, std::string& error)
     }
     bool ok = std::fflush(out.stream) == 0 && !std::ferror(out.stream);
     std::string reason = ok ? "" : lastSystemError();
+    if (out.fresh) {
+        ok = std::fclose(out.stream) == 0 && ok;
+        if (!ok && reason.empty())
+            reason = lastSystemError();
+        out.stream = nullptr;
+    }
 #ifdef _WIN32
-    ok = std::fclose(out.stream) == 0 && ok;
-    out.stream = nullptr;
-    if (ok && !MoveFileExA(out.temp.c_str(), out.destination.c_str(),
+    if (!out.fresh) {
+        ok = std::fclose(out.stream) == 0 && ok;
+        out.stream = nullptr;
+    }
+    if (ok && !out.fresh && !MoveFileExA(out.temp.c_str(), out.destination.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ok = false;
         reason = windowsError(GetLastError());
@@ -426,7 +636,7 @@ bool commitOutput(OutputFile& out, std::string& error)
 #else
     // On the disk before the name moves: a crash leaves the old file or the
     // whole new one, never an empty one.
-    if (ok) {
+    if (ok && !out.fresh) {
         struct stat st;
         mode_t mode;
         if (stat(out.destination.c_str(), &st) == 0) {
@@ -440,16 +650,19 @@ bool commitOutput(OutputFile& out, std::string& error)
         if (!ok)
             reason = lastSystemError();
     }
-    ok = std::fclose(out.stream) == 0 && ok;
-    out.stream = nullptr;
-    if (ok && std::rename(out.temp.c_str(), out.destination.c_str()) != 0) {
+    if (!out.fresh) {
+        ok = std::fclose(out.stream) == 0 && ok;
+        out.stream = nullptr;
+    }
+    if (ok && !out.fresh && std::rename(out.temp.c_str(), out.destination.c_str()) != 0) {
         ok = false;
         reason = lastSystemError();
     }
 #endif
     if (!ok) {
         std::remove(out.temp.c_str());
-        error = "cannot write " + out.target + (reason.empty() ? "" : ": " + reason);
+        error = reason.empty() ? toolText(kToolCannotWriteNoReason, {out.target})
+                               : toolText(kToolCannotWrite, {out.target, reason});
     }
     releaseUndo(out.undo);
     out.temp.clear();
@@ -532,7 +745,7 @@ bool openForExtending(const std::string& name, ExtendedFile& file, std::string& 
     file = ExtendedFile{};
     file.name = name;
     if (isSpecialFile(name)) {
-        error = name + " is no regular file; only a file can be extended";
+        error = toolText(kToolNotRegularFile, {name});
         return false;
     }
     file.stream = std::fopen(name.c_str(), "r+b");
@@ -541,7 +754,7 @@ bool openForExtending(const std::string& name, ExtendedFile& file, std::string& 
         setvbuf(file.stream, nullptr, _IONBF, 0);
     const int64_t length = file.stream ? streamSize(file.stream) : -1;
     if (length < 0 || !seekStream(file.stream, static_cast<uint64_t>(length))) {
-        error = "cannot write " + name + ": " + lastSystemError();
+        error = toolText(kToolCannotWrite, {name, lastSystemError()});
         if (file.stream)
             std::fclose(file.stream);
         file.stream = nullptr;
@@ -565,16 +778,16 @@ bool finishExtending(ExtendedFile& file, std::string& error)
     ok = ok && fsync(fileno(file.stream)) == 0;
 #endif
     if (!ok) {
-        error = "cannot write " + file.name + ": " + lastSystemError();
+        error = toolText(kToolCannotWrite, {file.name, lastSystemError()});
         abandonExtending(file);
-        error += "; it is cut back to its " + std::to_string(file.length) + " bytes";
+        error = toolText(kToolCutBack, {error, std::to_string(file.length)});
         return false;
     }
     releaseUndo(file.undo);
     ok = std::fclose(file.stream) == 0;
     file.stream = nullptr;
     if (!ok)
-        error = "cannot write " + file.name + ": " + lastSystemError();
+        error = toolText(kToolCannotWrite, {file.name, lastSystemError()});
     return ok;
 }
 

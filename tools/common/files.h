@@ -23,6 +23,9 @@ struct FileId {
 // False when there is no such file (or it cannot be looked at).
 bool fileIdentity(const std::string& name, FileId& id);
 
+// The same for a file open already.
+bool streamIdentity(FILE* f, FileId& id);
+
 // Both names are one existing file: also through other spellings, case
 // (where the file system ignores it), links, "./x" against "x".
 bool sameFile(const std::string& a, const std::string& b);
@@ -31,6 +34,24 @@ bool isFolder(const std::string& name);
 
 // The last part of a path.
 std::string baseName(const std::string& path);
+
+// The files below a folder, by their paths below it ('/' between the
+// parts), in the order the system lists them; folders are entered, but not
+// through a link (a link to a file is a file). False with `error` when a
+// folder cannot be read, or on Windows when a name in it holds characters
+// that the ANSI code page cannot hold.
+bool filesBelow(const std::string& folder, std::vector<std::string>& paths, std::string& error);
+
+// A name that is a pattern: on Windows one that holds '*' or '?', which no
+// file name can (elsewhere the shell expands patterns before a tool sees
+// them, and a name is only a name).
+bool isPattern(const std::string& name);
+
+// The files and folders whose names match the pattern's last part ('*'
+// any characters, '?' one; case is ignored, as Windows ignores it; only
+// long names count), as the pattern's folder part and the name, in the
+// order of their bytes. Windows only. False with `error` as filesBelow.
+bool namesMatching(const std::string& pattern, std::vector<std::string>& paths, std::string& error);
 
 // Makes the folder and its parents. False with the system's reason.
 bool makeFolders(const std::string& path, std::string& error);
@@ -46,6 +67,7 @@ struct OutputFile {
     std::string target;      // as given, for messages
     std::string destination; // what is replaced: the target, or where its link leads
     std::string temp;        // empty while writing straight into the target
+    bool fresh = false;      // temp is the target itself, made by this output: nothing to rename
     FILE* stream = nullptr;
     bool standardOutput = false;
     int undo = -1; // its place among what an interruption undoes
@@ -55,8 +77,15 @@ struct OutputFile {
 // mode, for "-"; or the target itself when it is no regular file). The
 // target itself is not touched. Until the output is committed or
 // discarded, an interruption (SIGINT, SIGTERM, SIGHUP; Ctrl-C, Ctrl-Break
-// on Windows) removes the temporary file before the tool ends.
-bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out, std::string& error);
+// on Windows) removes the temporary file before the tool ends. `absent`:
+// the caller has just seen that nothing of the target's name exists (and
+// that it names no device), so it is not looked at again (under Wine each
+// look for a name that is missing reads through its whole folder), and the
+// output is made under the target's own name, exclusively, and removed as a
+// temporary file would be: there is nothing to keep, so it needs neither a
+// rename nor a flush to the disk first.
+bool openOutput(const std::string& target, FILE* standardOutput, OutputFile& out, std::string& error,
+                bool absent = false);
 
 // Closes the stream and renames the temporary file over the target, keeping
 // an existing target's permissions. On failure the temporary file is

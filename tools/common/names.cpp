@@ -9,6 +9,8 @@
 #include <iconv.h>
 #endif
 
+#include "messages.h"
+
 namespace {
 
 #ifdef _WIN32
@@ -138,6 +140,33 @@ bool charFromCp932(std::string ch, std::string& out, NameCode system)
 
 } // namespace
 
+#ifdef _WIN32
+std::wstring toWide(unsigned codePage, const std::string& text)
+{
+    const int size = static_cast<int>(text.size());
+    const int n = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), n);
+    return wide;
+}
+
+std::string fromWide(unsigned codePage, const std::wstring& wide, bool* lossy)
+{
+    BOOL used = FALSE;
+    BOOL* usedFlag = codePage == CP_UTF8 ? nullptr : &used;
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int size = static_cast<int>(wide.size());
+    const int n = WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, usedFlag);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(codePage, flags, wide.data(), size, out.data(), n, nullptr, usedFlag);
+    if (lossy)
+        *lossy = used != FALSE;
+    return out;
+}
+#endif
+
 size_t cp932CharLength(const std::string& s, size_t i)
 {
     const unsigned char c = static_cast<unsigned char>(s[i]);
@@ -157,10 +186,56 @@ NameCode systemNameCode()
 std::string systemNameCodeText()
 {
 #ifdef _WIN32
-    return "code page " + std::to_string(GetACP());
+    return toolText(kToolCodePage, {std::to_string(GetACP())});
 #else
     return kUnicodeCode;
 #endif
+}
+
+bool looksLikeUtf8(const std::string& text)
+{
+    bool other = false; // a character that is no pair of half-width katakana
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const size_t n = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (n == 0 || i + n > text.size())
+            return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        const unsigned char second = n > 1 ? static_cast<unsigned char>(text[i + 1]) : 0;
+        // Overlong forms, surrogates and code points beyond U+10FFFF.
+        if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) || (c == 0xF0 && second < 0x90) ||
+            (c == 0xF4 && second > 0x8F))
+            return false;
+        other = other || n > 2 || (n == 2 && second < 0xA1);
+        i += n;
+    }
+    return other;
+}
+
+bool utf8ToCp932(const std::string& utf8, std::string& cp932, std::string& missing)
+{
+    missing.clear();
+    if (recodeName(kPackCode, kUnicodeCode, utf8, cp932, true))
+        return true;
+    // The first character that has no form: each in turn, as UTF-8 lays them out.
+    std::string one;
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        const size_t n = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        missing = utf8.substr(i, n);
+        if (!recodeName(kPackCode, kUnicodeCode, missing, one, true))
+            return false;
+        i += n;
+    }
+    missing.clear();
+    return false;
+}
+
+bool fileNameFromText(const std::string& text, bool utf8, std::string& name)
+{
+    return recodeName(systemNameCode(), utf8 ? kUnicodeCode : kPackCode, text, name, true);
 }
 
 bool nameToCp932(const std::string& name, std::string& cp932, NameCode system)

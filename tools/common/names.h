@@ -16,8 +16,30 @@ using NameCode = const char*; // an iconv encoding name
 // The code of file names here: "UTF-8", or the ANSI code page.
 NameCode systemNameCode();
 
+#ifdef _WIN32
+// Between a code page and UTF-16. `lossy`: set when a character had no form
+// in the code page and was replaced.
+std::wstring toWide(unsigned codePage, const std::string& text);
+std::string fromWide(unsigned codePage, const std::wstring& wide, bool* lossy = nullptr);
+#endif
+
 // For messages: "UTF-8", or "code page 1252".
 std::string systemNameCodeText();
+
+// Text that was saved as UTF-8, not as code page 932: valid UTF-8 with a
+// character of two or more bytes that code page 932 would not read as two
+// half-width katakana (C2-DF A1-BF is both, and stays code page 932).
+// Japanese in UTF-8 (three bytes a character) is never read so.
+bool looksLikeUtf8(const std::string& text);
+
+// UTF-8 text as code page 932. False when a character has no code page 932
+// form (every character must come back as it was); `missing` is then the
+// first such character, in UTF-8.
+bool utf8ToCp932(const std::string& utf8, std::string& cp932, std::string& missing);
+
+// A name written in a text file (code page 932, or UTF-8) as a file name
+// here. False when the system's code cannot hold it.
+bool fileNameFromText(const std::string& text, bool utf8, std::string& name);
 
 // A file name as code page 932 bytes. False when code page 932 cannot hold
 // it: every character must come back as it was (so "¥" and "‾", which

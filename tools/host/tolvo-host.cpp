@@ -64,6 +64,7 @@
 #include <vector>
 
 #include "cmdline.h"
+#include "messages.h"
 #include "platform_name.h"
 #include "script.h"
 #include "tolvo.h"
@@ -84,6 +85,18 @@ std::map<std::string, std::unique_ptr<Variable>> g_vars;
 int32_t g_result = 0;
 const char* g_scriptName = "";
 std::vector<std::unique_ptr<std::string>> g_argCopies; // writable copies of string arguments
+
+// "tolvo-host: " and a message on the error stream.
+void say(const std::string& message)
+{
+    writeText(stderr, "tolvo-host: " + message + "\n");
+}
+
+// "SCRIPT:LINE: " and what is wrong there, on the error stream.
+void sayAtLine(const ScriptError& e)
+{
+    writeText(stderr, std::string(g_scriptName) + ":" + std::to_string(e.line) + ": " + e.message + "\n");
+}
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
@@ -151,14 +164,14 @@ bool isQuoted(const std::string& w)
 int32_t parseInt(const std::string& w, int lineNo)
 {
     if (w.empty())
-        fail(lineNo, "a number is missing");
+        fail(lineNo, kHostNumberMissing);
     char* end = nullptr;
     errno = 0;
     const long long v = std::strtoll(w.c_str(), &end, 0);
     if (*end != '\0' || errno != 0)
-        fail(lineNo, "'%s' is not a number", w.c_str());
+        fail(lineNo, kHostNotANumber, {w});
     if (v < INT32_MIN || v > UINT32_MAX)
-        fail(lineNo, "'%s' does not fit 32 bits", w.c_str());
+        fail(lineNo, kHostTooBig, {w});
     return static_cast<int32_t>(static_cast<uint32_t>(v));
 }
 
@@ -166,16 +179,16 @@ Variable& lookup(const std::string& name, int lineNo)
 {
     auto it = g_vars.find(name);
     if (it == g_vars.end())
-        fail(lineNo, "unknown variable '%s'", name.c_str());
+        fail(lineNo, kHostUnknownVariable, {name});
     return *it->second;
 }
 
 void declare(const std::string& name, int16_t type, int32_t bytes, int lineNo)
 {
     if (name.empty() || isQuoted(name) || name == "result" || name == "window")
-        fail(lineNo, "bad variable name '%s'", name.c_str());
+        fail(lineNo, kHostBadVariableName, {name});
     if (bytes < 0 || bytes > 64 * 1024 * 1024)
-        fail(lineNo, "bad size %d", bytes);
+        fail(lineNo, kHostBadSize, {std::to_string(bytes)});
     auto v = std::make_unique<Variable>();
     const int32_t words = (bytes + 3) / 4;
     // The host's buffer holds at least 64 bytes whatever the declared size.
@@ -196,11 +209,11 @@ bool integerOf(const std::string& ref, int lineNo, int32_t& out)
     const size_t bracket = ref.find('[');
     if (bracket != std::string::npos) {
         if (ref.back() != ']')
-            fail(lineNo, "bad word reference '%s'", ref.c_str());
+            fail(lineNo, kHostBadWordReference, {ref});
         Variable& v = lookup(ref.substr(0, bracket), lineNo);
         const int32_t k = parseInt(ref.substr(bracket + 1, ref.size() - bracket - 2), lineNo);
         if (!v.rec.data || k < 0 || k >= v.rec.word_count)
-            fail(lineNo, "'%s' is outside the storage", ref.c_str());
+            fail(lineNo, kHostOutsideStorage, {ref});
         std::memcpy(&out, static_cast<const char*>(v.rec.data) + 4 * k, 4);
         return true;
     }
@@ -208,7 +221,7 @@ bool integerOf(const std::string& ref, int lineNo, int32_t& out)
     Variable& v = lookup(ref.substr(0, dot), lineNo);
     if (dot == std::string::npos) {
         if (!v.rec.data)
-            fail(lineNo, "'%s' has no storage", ref.c_str());
+            fail(lineNo, kHostNoStorage, {ref});
         std::memcpy(&out, v.rec.data, 4);
         return true;
     }
@@ -220,7 +233,7 @@ bool integerOf(const std::string& ref, int lineNo, int32_t& out)
     else if (field == "words")
         out = v.rec.word_count;
     else
-        fail(lineNo, "unknown field '%s'", field.c_str());
+        fail(lineNo, kHostUnknownField, {field});
     return true;
 }
 
@@ -261,7 +274,7 @@ Command resolve(const std::string& name, int lineNo)
     const std::string decorated = "_" + name + "@16";
     FARPROC p = GetProcAddress(g_dll, decorated.c_str());
     if (!p)
-        fail(lineNo, "unknown command '%s' (no export %s)", name.c_str(), decorated.c_str());
+        fail(lineNo, kHostUnknownCommand, {name, decorated});
     return reinterpret_cast<Command>(reinterpret_cast<void*>(p));
 }
 
@@ -296,7 +309,7 @@ int32_t* integerTarget(const std::string& name, int lineNo)
 {
     Variable& v = lookup(name, lineNo);
     if (!v.rec.data || v.rec.word_count < 1)
-        fail(lineNo, "'%s' has no room for an integer", name.c_str());
+        fail(lineNo, kHostNoRoomForInteger, {name});
     return static_cast<int32_t*>(v.rec.data);
 }
 
@@ -349,13 +362,13 @@ size_t blockEnd(const std::vector<Line>& lines, size_t open, size_t& elseAt)
             ++depth;
         } else if (op == "else" && depth == 1 && lines[open].words[0] == "if") {
             if (elseAt)
-                fail(lines[j].number, "a second else");
+                fail(lines[j].number, kHostSecondElse);
             elseAt = j;
         } else if (op == "end" && --depth == 0) {
             return j;
         }
     }
-    fail(lines[open].number, "%s without end", lines[open].words[0].c_str());
+    fail(lines[open].number, kHostWithoutEnd, {lines[open].words[0]});
 }
 
 // `boxes`: the variable that collects the texts of the boxes answered.
@@ -375,8 +388,12 @@ LRESULT CALLBACK answerBoxes(int code, WPARAM wp, LPARAM lp)
     if (code == HCBT_ACTIVATE && box != s_answered && GetClassNameA(box, cls, sizeof cls) &&
         !std::strcmp(cls, "#32770")) {
         s_answered = box;
-        char text[1024] = "";
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof text); // the message's static control
+        // The message's static control, read in UTF-16 and kept as the
+        // DLL's code page 932 bytes, whatever the system's code page.
+        wchar_t wide[1024] = L"";
+        char text[2048] = "";
+        GetDlgItemTextW(box, 0xFFFF, wide, 1024);
+        WideCharToMultiByte(932, 0, wide, -1, text, sizeof text, nullptr, nullptr);
         std::printf("box: %s\n", text);
         Variable& v = *g_vars.at(g_boxVariable);
         std::string all = stringOf(v);
@@ -420,11 +437,11 @@ bool strStatement(const Words& w, int n, Block&)
     declare(w[1], w[0] == "str" ? TOLVO_TYPE_STRING : TOLVO_TYPE_INT, parseInt(w[2], n), n);
     if (w.size() == 4) {
         if (!isQuoted(w[3]))
-            fail(n, "the initial text must be quoted");
+            fail(n, kHostTextNotQuoted);
         Variable& v = *g_vars[w[1]];
         const std::string text = w[3].substr(1);
         if (text.size() + 1 > static_cast<size_t>(v.rec.word_count) * 4)
-            fail(n, "the text does not fit %d bytes", v.rec.word_count * 4);
+            fail(n, kHostTextDoesNotFit, {std::to_string(v.rec.word_count * 4)});
         std::memcpy(v.rec.data, text.c_str(), text.size() + 1);
     }
     return true;
@@ -437,7 +454,7 @@ bool fileStatement(const Words& w, int n, Block&)
     const std::string path = w[2].substr(1);
     std::ifstream f(path, std::ios::binary);
     if (!f)
-        fail(n, "cannot open '%s'", path.c_str());
+        fail(n, kHostCannotOpenFile, {path});
     const std::vector<char> bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
     declare(w[1], TOLVO_TYPE_INT, static_cast<int32_t>(bytes.size()), n);
     if (!bytes.empty())
@@ -462,7 +479,7 @@ bool printStatement(const Words& w, int n, Block&)
         const size_t bytes = v.rec.word_count > 0 ? static_cast<size_t>(v.rec.word_count) * 4 : 0;
         std::printf("%s = hex:%s\n", w[1].c_str(), hexOf(v.rec.data, bytes < 256 ? bytes : 256).c_str());
     } else {
-        fail(n, "print takes int, str or hex");
+        fail(n, kHostPrintHow);
     }
     return true;
 }
@@ -533,7 +550,7 @@ bool startStatement(const Words& w, int n, Block&)
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        fail(n, "could not start '%s'", cmd.c_str());
+        fail(n, kHostCannotStart, {cmd});
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return true;
@@ -558,7 +575,7 @@ bool countStatement(const Words& w, int n, Block&)
 bool breakStatement(const Words& w, int n, Block&)
 {
     if (g_repeatDepth == 0)
-        fail(n, "break outside repeat");
+        fail(n, kHostBreakOutside);
     if (holds(w, 1, n))
         g_break = true;
     return true;
@@ -568,7 +585,7 @@ bool childStatement(const Words& w, int n, Block&)
 {
     Variable& v = lookup(w[1], n);
     if (v.rec.word_count < 7 || !v.rec.data)
-        fail(n, "'%s' needs at least 7 words", w[1].c_str());
+        fail(n, kHostNeedsSevenWords, {w[1]});
     int32_t facts[7] = {0, 0, 0, 0, 0, 0, 0};
     HWND first = GetWindow(g_window, GW_CHILD);
     for (HWND c = first; c; c = GetWindow(c, GW_HWNDNEXT))
@@ -643,25 +660,25 @@ bool boxesStatement(const Words& w, int n, Block&)
     if (!g_boxHook)
         g_boxHook = SetWindowsHookExA(WH_CBT, answerBoxes, nullptr, GetCurrentThreadId());
     if (!g_boxHook)
-        fail(n, "cannot watch for message boxes");
+        fail(n, kHostCannotWatchBoxes);
     return true;
 }
 
 bool endStatement(const Words&, int n, Block&)
 {
-    fail(n, "end without repeat or if");
+    fail(n, kHostEndWithout);
 }
 
 bool elseStatement(const Words&, int n, Block&)
 {
-    fail(n, "else without if");
+    fail(n, kHostElseWithout);
 }
 
 // A line that names no statement calls the command it names.
 void callCommand(const Words& w, int n)
 {
     if (w.size() > 5)
-        fail(n, "a command takes at most four arguments");
+        fail(n, kHostTooManyArguments);
     Command cmd = resolve(w[0], n);
     uint32_t a[4] = {0, 0, 0, 0};
     for (size_t k = 1; k < w.size(); ++k)
@@ -717,7 +734,7 @@ void runStatement(const std::vector<Line>& lines, size_t& i)
     if (found) {
         Block block{lines, i};
         if (w.size() < found->fewest || w.size() > found->most || !found->run(w, n, block))
-            fail(n, "usage: %s", found->usage);
+            fail(n, kHostStatementUsage, {found->usage});
     } else {
         callCommand(w, n);
     }
@@ -730,37 +747,25 @@ void runLines(const std::vector<Line>& lines, size_t begin, size_t end)
         runStatement(lines, i);
 }
 
-// The script's statements, its warnings printed; false when it cannot be
-// read or is wrong (said on the error stream).
+// The script's statements; false when it cannot be read or is wrong (said
+// on the error stream).
 bool readLines(const char* script, std::vector<Line>& lines)
 {
     std::ifstream in(script, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "tolvo-host: cannot open %s\n", script);
+        say(toolText(kHostCannotOpenScript, {script}));
         return false;
     }
     try {
-        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        std::vector<ScriptError> warnings;
-        lines = readScript(text, warnings);
-        for (const ScriptError& w : warnings)
-            std::fprintf(stderr, "%s:%d: warning: %s\n", script, w.line, w.message.c_str());
+        lines = readScript(std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
     } catch (const ScriptError& e) {
-        std::fprintf(stderr, "%s:%d: %s\n", script, e.line, e.message.c_str());
+        sayAtLine(e);
         return false;
     }
     return true;
 }
 
 } // namespace
-
-const char kUsage[] =
-    "usage: tolvo-host [--dll PATH] [--hidden] SCRIPT\n"
-    "  Runs SCRIPT against tolvo.dll as the script host does (docs/host-script.md).\n"
-    "  --dll PATH  load the DLL at PATH instead of tolvo.dll beside this program\n"
-    "  --hidden    never show the main window\n"
-    "  --help      this text; --version  the version\n"
-    "  Exit status: 0 every expect held, 1 one failed, 2 the script or the command line is wrong.\n";
 
 const std::vector<ToolOption> kOptions = {
     {"--dll", 0, true},
@@ -771,20 +776,26 @@ const std::vector<ToolOption> kOptions = {
 
 int main(int argc, char** argv)
 {
+    speak(userLanguage());
     ToolArgs args;
     std::string error;
     const bool parsed = parseToolArgs(argc, argv, kOptions, args, error);
     if (parsed && (hasOption(args, "--help") || hasOption(args, "--version"))) {
         if (hasOption(args, "--help"))
-            std::fputs(kUsage, stdout);
+            writeText(stdout, toolText(kHostUsage));
         else
             printVersion(stdout, "tolvo-host");
         return finishOutput(stdout, stderr, "tolvo-host", 0);
     }
     if (!parsed || args.operands.size() != 1) {
         if (parsed)
-            error = args.operands.empty() ? "no SCRIPT given" : "one SCRIPT; '" + args.operands[1] + "' is one too many";
-        std::fprintf(stderr, "tolvo-host: %s\n%s", error.c_str(), kUsage);
+            error = args.operands.empty() ? toolText(kHostNoScript) : toolText(kHostOneScript, {args.operands[1]});
+        say(error);
+        writeText(stderr, toolText(kHostUsage));
+        return 2;
+    }
+    if (const std::string unreadable = unreadableArgument(argc, argv); !unreadable.empty()) {
+        say(unreadable);
         return 2;
     }
     setvbuf(stdout, nullptr, _IONBF, 0);
@@ -802,18 +813,18 @@ int main(int argc, char** argv)
     // program's folder first.
     g_dll = LoadLibraryA(dllPath);
     if (!g_dll) {
-        std::fprintf(stderr, "tolvo-host: cannot load %s (error %lu)\n", dllPath, GetLastError());
+        say(toolText(kHostCannotLoad, {dllPath, std::to_string(GetLastError())}));
         return 2;
     }
     if (!createWindow(hidden)) {
-        std::fprintf(stderr, "tolvo-host: cannot create the main window (error %lu)\n", GetLastError());
+        say(toolText(kHostCannotCreateWindow, {std::to_string(GetLastError())}));
         return 2;
     }
 
     try {
         runLines(lines, 0, lines.size());
     } catch (const ScriptError& e) {
-        std::fprintf(stderr, "%s:%d: %s\n", script, e.line, e.message.c_str());
+        sayAtLine(e);
         return 2;
     }
     DestroyWindow(g_window);

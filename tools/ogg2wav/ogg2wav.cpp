@@ -22,22 +22,10 @@
 
 #include "cmdline.h"
 #include "files.h"
+#include "messages.h"
 #include "ogg/oggwave.h"
 
 namespace {
-
-const char* const kUsage =
-    "usage: tolvo-ogg2wav [--memory] [--jobs N] FILE OUT.wav\n"
-    "  Decodes the Ogg Vorbis stream in FILE into a 16-bit PCM RIFF WAVE file,\n"
-    "  exactly as tolvo.dll does when it loads the stream as music.\n"
-    "  OUT.wav - writes the WAVE to standard output. Options may stand anywhere.\n"
-    "  --memory  decode from the file's bytes in memory, as a load from a\n"
-    "            variable does (a stream damaged in mid-stream then keeps the\n"
-    "            samples before the damage instead of failing)\n"
-    "  --jobs N  decode on at most N cores (1: on one), from 1 to 999;\n"
-    "            the image is the same whatever N is\n"
-    "  --help    this text; --version  the version\n"
-    "  Exit status: 0 written, 1 not converted or not written, 2 wrong usage.\n";
 
 const std::vector<ToolOption> kOptions = {
     {"--memory", 0, false},
@@ -46,10 +34,16 @@ const std::vector<ToolOption> kOptions = {
     {"--version", 0, false},
 };
 
+// "tolvo-ogg2wav: " and a message on the error stream.
+void say(const std::string& message)
+{
+    writeText(stderr, "tolvo-ogg2wav: " + message + "\n");
+}
+
 int usageError(const std::string& what)
 {
-    fprintf(stderr, "tolvo-ogg2wav: %s\n", what.c_str());
-    fputs(kUsage, stderr);
+    say(what);
+    writeText(stderr, toolText(kOggUsage));
     return 2;
 }
 
@@ -72,7 +66,7 @@ void writePart(void* context, int32_t offset, const unsigned char* bytes, int32_
 
 int failure(const std::string& name, const std::string& what)
 {
-    fprintf(stderr, "tolvo-ogg2wav: %s: %s\n", name.c_str(), what.c_str());
+    say(name + ": " + what);
     return 1;
 }
 
@@ -125,28 +119,28 @@ bool readRequest(int argc, char** argv, Request& req, int& status)
     }
     if (hasOption(args, "--help") || hasOption(args, "--version")) {
         if (hasOption(args, "--help"))
-            fputs(kUsage, stdout);
+            writeText(stdout, toolText(kOggUsage));
         else
             printVersion(stdout, "tolvo-ogg2wav");
         status = finishOutput(stdout, stderr, "tolvo-ogg2wav", 0);
         return false;
     }
     if (args.operands.size() < 2)
-        error = args.operands.empty() ? "no FILE and no OUT.wav given" : "no OUT.wav given";
+        error = toolText(args.operands.empty() ? kOggNoFileNoOut : kOggNoOut);
     else if (args.operands.size() > 2)
-        error = "one FILE and one OUT.wav; '" + args.operands[2] + "' is one too many";
+        error = toolText(kOggOneTooMany, {args.operands[2]});
     req.memory = hasOption(args, "--memory");
     if (error.empty() && hasOption(args, "--jobs")) {
         const std::string n = optionValue(args, "--jobs");
         if (n.empty() || n.size() > 3 || n.find_first_not_of("0123456789") != std::string::npos ||
             (req.split.jobs = atoi(n.c_str())) < 1)
-            error = "--jobs takes a whole number from 1 to 999, not '" + n + "'";
+            error = toolText(kOggJobs, {n});
     }
     if (error.empty()) {
         req.in = args.operands[0];
         req.out = args.operands[1];
         if (req.in == "-")
-            error = "FILE '-' would be standard input, which is not read; name the Ogg Vorbis file";
+            error = toolText(kOggStandardInput);
     }
     if (!error.empty()) {
         status = usageError(error);
@@ -161,18 +155,17 @@ bool pathsUsable(const Request& req, int& status)
 {
     // One mistyped extension must not turn the source into its own WAVE.
     if (req.out != "-" && sameFile(req.in, req.out)) {
-        fprintf(stderr, "tolvo-ogg2wav: %s is %s itself; the WAVE would replace the Ogg Vorbis file\n",
-                req.out.c_str(), req.in.c_str());
+        say(toolText(kOggOutIsIn, {req.out, req.in}));
         status = 2;
         return false;
     }
     status = 1;
     if (isFolder(req.in)) {
-        failure(req.in, "is a folder, not an Ogg Vorbis file");
+        failure(req.in, toolText(kOggInIsFolder));
         return false;
     }
     if (req.out != "-" && isFolder(req.out)) {
-        failure(req.out, "is a folder; name the WAVE file to write");
+        failure(req.out, toolText(kOggOutIsFolder));
         return false;
     }
     // Opening the file first gives the user the system's reason when it
@@ -191,20 +184,19 @@ std::string failureText(OggFailure failure)
 {
     switch (failure) {
     case OGG_EOPEN:
-        return std::string("cannot be read: ") + strerror(errno);
+        return toolText(kOggCannotBeRead, {strerror(errno)});
     case OGG_ENOTVORBIS:
-        return "cannot convert: not an Ogg Vorbis stream";
+        return toolText(kOggNotVorbis);
     case OGG_EBADHEADER:
-        return "cannot convert: its headers are damaged or cut off";
+        return toolText(kOggBadHeaders);
     case OGG_EDAMAGED:
-        return "cannot convert: damaged in mid-stream (try --memory to keep the samples before the damage)";
+        return toolText(kOggDamaged);
     case OGG_ETOOLONG:
-        return "cannot convert: too long, its WAVE image would reach 2 GiB";
+        return toolText(kOggTooLong);
     case OGG_ENOMEM:
-        return "cannot convert: not enough memory for its WAVE image" +
-               std::string(sizeof(void*) < 8 ? " (a 32-bit program runs out of room long before 2 GiB)" : "");
+        return toolText(sizeof(void*) < 8 ? kOggNoMemory32 : kOggNoMemory);
     default:
-        return "cannot convert";
+        return toolText(kOggCannotConvert);
     }
 }
 
@@ -258,7 +250,7 @@ int convertAndWrite(Request& req)
     OutputFile wave;
     std::string error;
     if (!openOutput(req.out, stdout, wave, error)) {
-        fprintf(stderr, "tolvo-ogg2wav: %s\n", error.c_str());
+        say(error);
         return 1;
     }
     Writing writing;
@@ -276,7 +268,7 @@ int convertAndWrite(Request& req)
     const bool written = finishWave(wave, writing, req.split.decodedPart != nullptr, image, size, error);
     free(image);
     if (!written) {
-        fprintf(stderr, "tolvo-ogg2wav: %s\n", error.c_str());
+        say(error);
         return 1;
     }
     return 0;
@@ -286,9 +278,16 @@ int convertAndWrite(Request& req)
 
 int main(int argc, char** argv)
 {
+    speak(userLanguage());
     Request req;
     int status = 0;
-    if (!readRequest(argc, argv, req, status) || !pathsUsable(req, status))
+    if (!readRequest(argc, argv, req, status))
+        return status;
+    if (const std::string unreadable = unreadableArgument(argc, argv); !unreadable.empty()) {
+        say(unreadable);
+        return 1;
+    }
+    if (!pathsUsable(req, status))
         return status;
     return convertAndWrite(req);
 }

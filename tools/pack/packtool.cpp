@@ -1,11 +1,18 @@
 // tolvo-pack: makes and inspects the DPMX packs that tovdpmload opens.
 //
-//   tolvo-pack create PACK FILE...        a pack of the files, named after them
+//   tolvo-pack create PACK INPUT...       a pack of the inputs
 //   tolvo-pack list PACK[,POSITION]       names, sizes and offsets
 //   tolvo-pack extract PACK[,POSITION] [-o DIR] [NAME...]
 //   tolvo-pack verify PACK[,POSITION]     would every entry read back?
 //   tolvo-pack append HOSTFILE PACK       puts the pack at the end of HOSTFILE
-//                                         and prints the text for tovdpmload
+//   tolvo-pack append HOSTFILE INPUT...   (or a pack of the inputs) and prints
+//                                         the text for tovdpmload
+//
+// An INPUT is a file (one entry, named after it), a folder (an entry for
+// each file below it, named by its path below the folder with '/' between
+// the parts, in the order of the stored names' bytes), @LIST (a text file
+// of inputs, one a line, in code page 932 or UTF-8) or, on Windows, a
+// pattern such as *.dat (the C runtime leaves patterns alone there).
 //
 // PACK[,POSITION] is the text tovdpmload takes: the pack begins at POSITION
 // of the file (0 when there is no comma). Options may stand anywhere.
@@ -16,14 +23,16 @@
 // while 0x5C ("表", 95 5C) stays as it is.
 #include "packtool.h"
 
-#include <cstdarg>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "cmdline.h"
 #include "files.h"
+#include "messages.h"
 #include "names.h"
 #include "pack/format.h"
 
@@ -32,20 +41,6 @@ namespace {
 FILE* s_out = stdout;
 FILE* s_err = stderr;
 
-const char kUsage[] =
-    "usage: tolvo-pack create PACK FILE...\n"
-    "       tolvo-pack list PACK[,POSITION]\n"
-    "       tolvo-pack extract PACK[,POSITION] [-o DIR] [NAME...]\n"
-    "       tolvo-pack verify PACK[,POSITION]\n"
-    "       tolvo-pack append HOSTFILE PACK\n"
-    "Options may stand anywhere. -o DIR (--output) is the folder extract writes\n"
-    "into, made when missing; -o - writes the one NAME to standard output.\n"
-    "create writes the pack to standard output when PACK is -.\n"
-    "Entry names are the files' names in code page 932, lowered, 1 to 23 bytes.\n"
-    "append prints FILE,POSITION: the text to give to tovdpmload.\n"
-    "--help shows this, --version the version.\n"
-    "Exit status: 0 done, 1 failed (or verify found problems), 2 wrong usage.\n";
-
 const std::vector<ToolOption> kOptions = {
     {"--output", 'o', true},
     {"--help", 'h', false},
@@ -53,27 +48,22 @@ const std::vector<ToolOption> kOptions = {
 };
 
 // "tolvo-pack: " and the message on the error stream; gives status back.
-int say(int status, const char* format, ...)
+int say(int status, const std::string& message)
 {
-    std::fputs("tolvo-pack: ", s_err);
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(s_err, format, args);
-    va_end(args);
-    std::fputc('\n', s_err);
+    writeText(s_err, "tolvo-pack: " + message + "\n");
     return status;
 }
 
 int usageError(const std::string& what)
 {
-    say(2, "%s", what.c_str());
-    std::fputs(kUsage, s_err);
+    say(2, what);
+    writeText(s_err, toolText(kPackUsage));
     return 2;
 }
 
 // Copies n bytes. On failure `error` says which side failed and why: the
 // source (named `from`) ended early or could not be read, or the output
-// (named `to`) could not be written.
+// (named `to`, "-" for standard output) could not be written.
 bool copyBytes(FILE* in, const std::string& from, FILE* out, const std::string& to, uint64_t n, std::string& error)
 {
     std::vector<char> buf(1 << 16);
@@ -81,11 +71,12 @@ bool copyBytes(FILE* in, const std::string& from, FILE* out, const std::string& 
         const size_t want = n < buf.size() ? static_cast<size_t>(n) : buf.size();
         const size_t got = std::fread(buf.data(), 1, want, in);
         if (got == 0) {
-            error = std::ferror(in) ? "cannot read " + from + ": " + lastSystemError() : from + " ended early";
+            error = std::ferror(in) ? toolText(kToolCannotRead, {from, lastSystemError()}) : toolText(kPackEndedEarly, {from});
             return false;
         }
         if (std::fwrite(buf.data(), 1, got, out) != got) {
-            error = "cannot write " + to + ": " + lastSystemError();
+            error = to == "-" ? toolText(kToolCannotWriteStandardOutput, {lastSystemError()})
+                              : toolText(kToolCannotWrite, {to, lastSystemError()});
             return false;
         }
         n -= got;
@@ -152,6 +143,18 @@ bool safeFileName(const std::string& name)
     return true;
 }
 
+// A name that can be written below the output folder: '/' between folders
+// (as a folder's files are stored), each part a safe file name, so that
+// nothing lands outside it.
+bool safePath(const std::string& name)
+{
+    size_t start = 0;
+    for (size_t slash; (slash = name.find('/', start)) != std::string::npos; start = slash + 1)
+        if (!safeFileName(name.substr(start, slash - start)))
+            return false;
+    return safeFileName(name.substr(start));
+}
+
 // ---- reading a pack ----------------------------------------------------
 
 struct Record {
@@ -199,24 +202,24 @@ bool readPack(const std::string& packText, Pack& pack)
     splitPackText(packText, pack.file, positionText);
     const int64_t position = positionText.empty() ? 0 : parsePackPosition(positionText.c_str());
     if (position < 0 || position >= kDpmxPositionLimit) {
-        say(1, "%s: the position must lie from 0 to 2147483647", packText.c_str());
+        say(1, toolText(kPackPosition, {packText}));
         return false;
     }
     pack.base = static_cast<uint32_t>(position);
     if (isFolder(pack.file)) {
-        say(1, "%s is a folder, not a pack", pack.file.c_str());
+        say(1, toolText(kPackFolderNotPack, {pack.file}));
         return false;
     }
     FILE* f = std::fopen(pack.file.c_str(), "rb");
     if (!f) {
-        say(1, "cannot open %s: %s", pack.file.c_str(), lastSystemError().c_str());
+        say(1, toolText(kToolCannotOpen, {pack.file, lastSystemError()}));
         return false;
     }
     pack.fileSize = streamSize(f);
     unsigned char header[kDpmxHeaderSize];
     if (!seekStream(f, pack.base) || std::fread(header, 1, sizeof header, f) != sizeof header ||
         std::memcmp(header, kDpmxMagic, sizeof kDpmxMagic) != 0) {
-        say(1, "%s holds no DPMX pack at position %u", pack.file.c_str(), pack.base);
+        say(1, toolText(kPackNoPackThere, {pack.file, std::to_string(pack.base)}));
         std::fclose(f);
         return false;
     }
@@ -243,9 +246,7 @@ bool readPack(const std::string& packText, Pack& pack)
 void warnIfEmpty(const std::string& file, uint32_t count)
 {
     if (count == 0)
-        say(0, "warning: %s holds no entries: tovdpmload opens it, every read fails, and the next tovdpmload "
-               "replaces it",
-            file.c_str());
+        say(0, toolText(kPackEmpty, {file}));
 }
 
 // Where the reader finds an entry's data: the data base wraps modulo 2^32
@@ -273,60 +274,142 @@ const Record* lookUp(const Pack& pack, const std::string& key932)
 // A file that goes into a pack being made.
 struct Input {
     std::string path;
-    std::string original; // the file's name in code page 932
+    std::string original; // its entry name in code page 932: the file's name, or its path below a folder
     std::string name;     // as stored: lowered
     uint32_t size;
 };
 
-// An input that is the pack would be replaced by it: refused before anything
-// is read or written. 0, or the status said.
-int refuseTarget(const std::string& packFile, const std::vector<std::string>& files)
+// What the inputs of create or append become, and what they must not be.
+struct Gathering {
+    std::vector<Input> inputs;
+    uint64_t total = 0; // the pack's size
+    std::map<std::string, size_t> stored; // the stored names, to the input of each
+    bool hasTarget = false;
+    FileId target; // the file being written, which no input may be
+    const ToolText* isTarget; // what is said of an input that is it
+};
+
+// The names in a list file (one a line; code page 932, or UTF-8 with or
+// without a byte-order mark), as file names here. 0, or the status said.
+int readList(const std::string& list, std::vector<std::string>& names)
 {
-    if (packFile == "-")
-        return 0;
-    for (const std::string& path : files)
-        if (sameFile(path, packFile))
-            return say(2, "%s is the pack being made (%s); it would be replaced by the pack", path.c_str(),
-                       packFile.c_str());
-    if (isFolder(packFile))
-        return say(1, "%s is a folder, not a pack", packFile.c_str());
+    FILE* f = std::fopen(list.c_str(), "rb");
+    if (!f)
+        return say(1, toolText(kToolCannotOpen, {list, lastSystemError()}));
+    std::string text;
+    char buf[1 << 14];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+        text.append(buf, n);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed)
+        return say(1, toolText(kToolCannotRead, {list, lastSystemError()}));
+    const bool bom = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    const bool utf8 = bom || looksLikeUtf8(text);
+    size_t start = bom ? 3 : 0;
+    for (int line = 1; start < text.size(); ++line) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string written = text.substr(start, end - start), name;
+        if (!written.empty() && written.back() == '\r')
+            written.pop_back();
+        start = end + 1;
+        if (written.empty())
+            continue;
+        if (!fileNameFromText(written, utf8, name))
+            return say(1, toolText(kPackListNameUnreadable, {list, std::to_string(line), systemNameCodeText()}));
+        names.push_back(name);
+    }
     return 0;
 }
 
-// Each file's entry name and size, and the pack's size in `total`. 0, or the
-// status said about the first file that cannot go in.
-int gatherInputs(const std::vector<std::string>& files, std::vector<Input>& inputs, uint64_t& total)
+// One file as an input, entry name `entry` (in the system's code). 0, or
+// the status said; `skipped` when it is the target and `quiet` (found in a
+// folder: the pack being made may lie in the folder being packed).
+int addFile(const std::string& path, const std::string& entry, bool quiet, Gathering& g, bool& skipped)
 {
-    total = kDpmxHeaderSize + uint64_t{kDpmxRecordSize} * files.size();
-    for (const std::string& path : files) {
-        if (isFolder(path))
-            return say(1, "%s is a folder; a pack holds files", path.c_str());
-        const std::string base = baseName(path);
-        std::string cp932;
-        if (!nameToCp932(base, cp932))
-            return say(1, "%s: code page 932 cannot hold the name \"%s\", and scripts name entries in code page 932",
-                       path.c_str(), base.c_str());
-        Input in{path, cp932, lowered(cp932), 0};
-        if (in.name.empty() || in.name.size() > kDpmxMaxName)
-            return say(1, "%s: the entry name \"%s\" is %u bytes long in code page 932; names hold 1 to 23 bytes",
-                       path.c_str(), base.c_str(), static_cast<unsigned>(in.name.size()));
-        for (const Input& other : inputs) {
-            if (other.name == in.name)
-                return say(1, "%s and %s would both be the entry %s", other.path.c_str(), path.c_str(),
-                           quoted(in.name).c_str());
+    skipped = false;
+    std::string cp932;
+    if (!nameToCp932(entry, cp932))
+        return say(1, toolText(kPackNameNotCp932, {path, entry}));
+    Input in{path, cp932, lowered(cp932), 0};
+    if (in.name.empty() || in.name.size() > kDpmxMaxName)
+        return say(1, toolText(kPackNameLength, {path, entry, std::to_string(in.name.size())}));
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return say(1, toolText(kToolCannotRead, {path, lastSystemError()}));
+    FileId id;
+    const bool target = g.hasTarget && streamIdentity(f, id) && id == g.target;
+    const int64_t size = streamSize(f);
+    std::fclose(f);
+    if (target) {
+        skipped = quiet;
+        return quiet ? 0 : say(2, toolText(*g.isTarget, {path}));
+    }
+    if (size < 0)
+        return say(1, toolText(kToolCannotRead, {path, toolText(kPackSizeUnknown)}));
+    const auto [at, fresh] = g.stored.emplace(in.name, g.inputs.size());
+    if (!fresh)
+        return say(1, toolText(kPackSameEntry, {g.inputs[at->second].path, path, quoted(in.name)}));
+    g.total += kDpmxRecordSize + static_cast<uint64_t>(size);
+    if (g.total >= kDpmxPositionLimit)
+        return say(1, toolText(kPackReaches2GiB, {path}));
+    in.size = static_cast<uint32_t>(size);
+    g.inputs.push_back(in);
+    return 0;
+}
+
+// A file or a folder as inputs: a folder's files named by their paths
+// below it, in the order of their stored names. 0, or the status said.
+int addFileOrFolder(const std::string& path, Gathering& g)
+{
+    bool skipped = false;
+    if (!isFolder(path))
+        return addFile(path, baseName(path), false, g, skipped);
+    std::vector<std::string> below;
+    std::string error;
+    if (!filesBelow(path, below, error))
+        return say(1, error);
+    const std::string folder = path + (separatorsIn(path).empty() || separatorsIn(path).back() != path.size() - 1 ? "/" : "");
+    const size_t first = g.inputs.size();
+    for (const std::string& name : below)
+        if (const int status = addFile(folder + name, name, true, g, skipped))
+            return status;
+    std::sort(g.inputs.begin() + static_cast<std::ptrdiff_t>(first), g.inputs.end(),
+              [](const Input& a, const Input& b) { return a.name < b.name; });
+    for (size_t i = first; i < g.inputs.size(); ++i)
+        g.stored[g.inputs[i].name] = i;
+    return 0;
+}
+
+// The inputs that the operands name, with each one's entry name and size,
+// and the pack's size. `target`: the file being written ("" for none),
+// which no input may be (`isTarget` says so). 0, or the status said about
+// the first input that cannot go in.
+int gatherInputs(const std::vector<std::string>& operands, const std::string& target, const ToolText& isTarget,
+                 Gathering& g)
+{
+    g.total = kDpmxHeaderSize;
+    g.isTarget = &isTarget;
+    g.hasTarget = !target.empty() && fileIdentity(target, g.target);
+    for (const std::string& operand : operands) {
+        std::vector<std::string> paths;
+        std::string error;
+        if (operand.size() > 1 && operand[0] == '@') {
+            if (const int status = readList(operand.substr(1), paths))
+                return status;
+        } else if (isPattern(operand)) {
+            if (!namesMatching(operand, paths, error))
+                return say(1, error);
+            if (paths.empty())
+                return say(1, toolText(kToolNoMatch, {operand}));
+        } else {
+            paths.push_back(operand);
         }
-        FILE* f = std::fopen(path.c_str(), "rb");
-        const std::string reason = f ? "its size is unknown" : lastSystemError();
-        const int64_t size = f ? streamSize(f) : -1;
-        if (f)
-            std::fclose(f);
-        if (size < 0)
-            return say(1, "cannot read %s: %s", path.c_str(), reason.c_str());
-        total += static_cast<uint64_t>(size);
-        if (total >= kDpmxPositionLimit)
-            return say(1, "the pack would reach 2 GiB at %s; tovdpmread reads only below that", path.c_str());
-        in.size = static_cast<uint32_t>(size);
-        inputs.push_back(in);
+        for (const std::string& path : paths)
+            if (const int status = addFileOrFolder(path, g))
+                return status;
     }
     return 0;
 }
@@ -352,60 +435,74 @@ std::string packHead(const std::vector<Input>& inputs)
     return head;
 }
 
+// The pack's bytes into `out`, whose name `to` messages use ("-" for
+// standard output). False with the error.
+bool writeInputs(FILE* out, const std::string& to, const std::vector<Input>& inputs, std::string& error)
+{
+    const std::string head = packHead(inputs);
+    if (std::fwrite(head.data(), 1, head.size(), out) != head.size()) {
+        error = to == "-" ? toolText(kToolCannotWriteStandardOutput, {lastSystemError()})
+                          : toolText(kToolCannotWrite, {to, lastSystemError()});
+        return false;
+    }
+    for (const Input& in : inputs) {
+        FILE* f = std::fopen(in.path.c_str(), "rb");
+        if (!f) {
+            error = toolText(kToolCannotRead, {in.path, lastSystemError()});
+            return false;
+        }
+        const bool copied = copyBytes(f, in.path, out, to, in.size, error);
+        std::fclose(f);
+        if (!copied)
+            return false;
+    }
+    return true;
+}
+
 // The pack, written beside its target and renamed over it (or to standard
 // output). 0, or the status said.
 int writePack(const std::string& packFile, const std::vector<Input>& inputs)
 {
-    const std::string head = packHead(inputs);
     OutputFile out;
     std::string error;
     if (!openOutput(packFile, s_out, out, error))
-        return say(1, "%s", error.c_str());
-    bool ok = std::fwrite(head.data(), 1, head.size(), out.stream) == head.size();
-    if (!ok)
-        error = writeError(out);
-    for (size_t i = 0; ok && i < inputs.size(); ++i) {
-        FILE* f = std::fopen(inputs[i].path.c_str(), "rb");
-        if (!f)
-            error = "cannot read " + inputs[i].path + ": " + lastSystemError();
-        ok = f && copyBytes(f, inputs[i].path, out.stream, packFile == "-" ? "to standard output" : packFile,
-                            inputs[i].size, error);
-        if (f)
-            std::fclose(f);
-    }
-    if (!ok) {
+        return say(1, error);
+    if (!writeInputs(out.stream, packFile, inputs, error)) {
         discardOutput(out);
-        return say(1, "%s; %s was not written", error.c_str(), packFile.c_str());
+        return say(1, toolText(kPackNotWritten, {error, packFile}));
     }
     if (!commitOutput(out, error))
-        return say(1, "%s", error.c_str());
+        return say(1, error);
     return 0;
+}
+
+// What a pack made of inputs holds, and the names that lowering changed
+// beyond their letters' case.
+void describe(FILE* info, const std::string& packName, const Gathering& g)
+{
+    const uint64_t count = g.inputs.size();
+    writeText(info, toolText(kPackMade, {packName, counted(count, kEntry, kEntries), counted(g.total, kByte, kBytes)}) +
+                        "\n");
+    for (const Input& in : g.inputs) {
+        if (printableName(in.name) != printableName(loweredCharacters(in.original)))
+            writeText(info, toolText(kPackStoredAs, {in.path, quoted(in.name)}) + "\n");
+    }
 }
 
 // ---- commands ----------------------------------------------------------
 
-int create(const std::string& packFile, const std::vector<std::string>& files)
+int create(const std::string& packFile, const std::vector<std::string>& operands)
 {
-    std::vector<Input> inputs;
-    uint64_t total = 0;
-    if (const int status = refuseTarget(packFile, files))
+    if (packFile != "-" && isFolder(packFile))
+        return say(1, toolText(kPackFolderNotPack, {packFile}));
+    Gathering g;
+    if (const int status = gatherInputs(operands, packFile == "-" ? "" : packFile, kPackIsPackBeingMade, g))
         return status;
-    if (const int status = gatherInputs(files, inputs, total))
+    if (const int status = writePack(packFile, g.inputs))
         return status;
-    if (const int status = writePack(packFile, inputs))
-        return status;
-
     // With the pack on standard output, what is said goes to the error stream.
-    FILE* info = packFile == "-" ? s_err : s_out;
-    const uint32_t count = static_cast<uint32_t>(inputs.size());
-    std::fprintf(info, "%s: %s, %s\n", packFile.c_str(), counted(count, "entry", "entries").c_str(),
-                 counted(total, "byte", "bytes").c_str());
-    for (const Input& in : inputs) {
-        if (printableName(in.name) != printableName(loweredCharacters(in.original)))
-            std::fprintf(info, "%s is stored as %s: names are lowered byte by byte, and scripts find it by either name\n",
-                         in.path.c_str(), quoted(in.name).c_str());
-    }
-    warnIfEmpty(packFile, count);
+    describe(packFile == "-" ? s_err : s_out, packFile, g);
+    warnIfEmpty(packFile, static_cast<uint32_t>(g.inputs.size()));
     return 0;
 }
 
@@ -414,96 +511,119 @@ int list(const std::string& packText)
     Pack pack;
     if (!readPack(packText, pack))
         return 1;
-    std::fprintf(s_out, "%s at position %u: %s, data start %u\n", pack.file.c_str(), pack.base,
-                 counted(pack.count, "entry", "entries").c_str(), pack.dataStart);
+    writeText(s_out, toolText(kPackListed, {pack.file, std::to_string(pack.base), counted(pack.count, kEntry, kEntries),
+                                            std::to_string(pack.dataStart)}) +
+                         "\n");
     if (pack.count >= kDpmxPositionLimit)
-        std::fprintf(s_out, "the count is 2^31 or more: tovdpmload takes it as no entries\n");
-    std::fprintf(s_out, "%-23s %10s %10s\n", "name", "size", "offset");
+        writeText(s_out, toolText(kPackCountNone) + "\n");
+    writeText(s_out, toolText(kPackColumns) + "\n");
     for (const Record& r : pack.records) {
         // Columns by code page 932 bytes: a double-byte character is as wide
         // as two single-byte ones on a terminal.
         const std::string shown = printableName(r.name);
         const size_t pad = r.name.size() < kDpmxMaxName ? kDpmxMaxName - r.name.size() : 0;
-        std::fprintf(s_out, "%s%*s %10u %10u\n", shown.c_str(), static_cast<int>(pad), "", r.size, r.offset);
+        char numbers[32];
+        std::snprintf(numbers, sizeof numbers, " %10u %10u\n", r.size, r.offset);
+        writeText(s_out, shown + std::string(pad, ' ') + numbers);
     }
     if (pack.records.size() < pack.count && pack.count < kDpmxPositionLimit)
-        std::fprintf(s_out, "the file ends after %u of the %s\n", static_cast<unsigned>(pack.records.size()),
-                     counted(pack.count, "record", "records").c_str());
+        writeText(s_out, toolText(kPackEndsAfter, {std::to_string(pack.records.size()), counted(pack.count, kRecord, kRecords)}) +
+                             "\n");
     warnIfEmpty(pack.file, pack.count);
     return 0;
 }
 
-// The file that the entry is extracted to, in dir: false, said, when the
-// entry's name cannot name a file here, or the file is the pack or one that
-// this run wrote from another entry.
-bool entryTarget(const Pack& pack, const Record& r, const std::string& dir, const std::vector<FileId>& written,
-                 std::string& target)
+// What an extraction has written so far: the files, which a later entry
+// must not replace, and the last folder made for an entry.
+struct Extraction {
+    bool hasPack = false;
+    FileId pack;
+    std::vector<FileId> written;
+    std::string folderMade;
+};
+
+// The file that the entry is extracted to, in dir (in a folder below it
+// for a name with '/', which is made): false, said, when the entry's name
+// cannot name a file here, or the file is the pack or one that this run
+// wrote from another entry.
+bool entryTarget(const Record& r, const std::string& dir, Extraction& x, std::string& target, bool& absent)
 {
+    absent = false;
     std::string fileName;
     if (r.terminated && !nameFromCp932(r.name, fileName)) {
-        say(1, "the entry %s cannot be named in %s, the code of file names here", quoted(r.name).c_str(),
-            systemNameCodeText().c_str());
+        say(1, toolText(kPackNoNameHere, {quoted(r.name), systemNameCodeText()}));
         return false;
     }
-    if (!r.terminated || !safeFileName(fileName)) {
-        say(1, "the entry %s has no name a file can take here", quoted(r.name).c_str());
+    if (!r.terminated || !safePath(fileName)) {
+        say(1, toolText(kPackNoFileName, {quoted(r.name)}));
         return false;
     }
     target = dir + "/" + fileName;
-    if (sameFile(target, pack.file)) {
-        say(1, "%s is the pack itself; the entry %s is not extracted over it", target.c_str(),
-            quoted(r.name).c_str());
+    const std::string folder = target.substr(0, target.size() - baseName(target).size() - 1);
+    std::string error;
+    if (fileName.find('/') != std::string::npos && folder != x.folderMade) {
+        if (!makeFolders(folder, error)) {
+            say(1, toolText(kPackCannotExtract, {quoted(r.name), error}));
+            return false;
+        }
+        x.folderMade = folder;
+    }
+    // Nothing there yet, as far as fileIdentity sees: safePath refused the
+    // devices' names, which it cannot see.
+    FileId id;
+    absent = !fileIdentity(target, id);
+    if (absent)
+        return true;
+    if (x.hasPack && id == x.pack) {
+        say(1, toolText(kPackIsThePack, {target, quoted(r.name)}));
         return false;
     }
-    FileId id;
-    if (fileIdentity(target, id)) {
-        for (const FileId& w : written)
-            if (w == id) {
-                say(1, "the entry %s would replace %s, written from another entry just before", quoted(r.name).c_str(),
-                    target.c_str());
-                return false;
-            }
+    if (std::find(x.written.begin(), x.written.end(), id) != x.written.end()) {
+        say(1, toolText(kPackWrittenBefore, {quoted(r.name), target}));
+        return false;
     }
     return true;
 }
 
 // Writes the entry's data to dir/NAME (or standard output for dir "-");
-// false with a message when it cannot. `written` holds the files this run
-// wrote, which a later entry must not replace.
-bool extractOne(const Pack& pack, FILE* in, const Record& r, const std::string& dir, std::vector<FileId>& written)
+// false with a message when it cannot.
+bool extractOne(const Pack& pack, FILE* in, const Record& r, const std::string& dir, Extraction& x)
 {
     std::string target = "-";
-    if (dir != "-" && !entryTarget(pack, r, dir, written, target))
+    bool absent = false;
+    if (dir != "-" && !entryTarget(r, dir, x, target, absent))
         return false;
     const int64_t position = dataPosition(pack, r);
     if (position < 0 || position + r.size > pack.fileSize) {
-        say(1, "the data of %s lie outside the file", quoted(r.name).c_str());
+        say(1, toolText(kPackDataOutside, {quoted(r.name)}));
         return false;
     }
     OutputFile out;
     std::string error;
-    if (!openOutput(target, s_out, out, error)) {
-        say(1, "%s", error.c_str());
+    if (!openOutput(target, s_out, out, error, absent)) {
+        say(1, error);
         return false;
     }
     if (!seekStream(in, static_cast<uint64_t>(position)))
-        error = "cannot read " + pack.file + ": " + lastSystemError();
+        error = toolText(kToolCannotRead, {pack.file, lastSystemError()});
     else
-        copyBytes(in, pack.file, out.stream, target == "-" ? "to standard output" : target, r.size, error);
+        copyBytes(in, pack.file, out.stream, target, r.size, error);
     if (!error.empty()) {
         discardOutput(out);
-        say(1, "cannot extract %s: %s", quoted(r.name).c_str(), error.c_str());
+        say(1, toolText(kPackCannotExtract, {quoted(r.name), error}));
         return false;
     }
+    // The file the output becomes, known before it takes the target's name.
+    FileId id;
+    const bool known = dir != "-" && streamIdentity(out.stream, id);
     if (!commitOutput(out, error)) {
-        say(1, "%s", error.c_str());
+        say(1, error);
         return false;
     }
     if (dir != "-") {
-        FileId id;
-        if (fileIdentity(target, id))
-            written.push_back(id);
-        std::fprintf(s_out, "%s %u\n", target.c_str(), r.size);
+        if (known)
+            x.written.push_back(id);
+        writeText(s_out, target + " " + std::to_string(r.size) + "\n");
     }
     return true;
 }
@@ -524,7 +644,7 @@ int extract(const std::string& packText, const std::string& dir, const std::vect
             for (size_t j = 0; j < i && !hidden; ++j)
                 hidden = pack.records[j].terminated && r.terminated && pack.records[j].name == r.name;
             if (hidden) {
-                say(1, "skipped a second entry %s", quoted(r.name).c_str());
+                say(1, toolText(kPackSkippedSecond, {quoted(r.name)}));
                 ++failures;
             } else {
                 chosen.push_back(&r);
@@ -538,7 +658,7 @@ int extract(const std::string& packText, const std::string& dir, const std::vect
             if (r) {
                 chosen.push_back(r);
             } else {
-                say(1, "no entry \"%s\" in %s", name.c_str(), pack.file.c_str());
+                say(1, toolText(kPackNoEntry, {name, pack.file}));
                 ++failures;
             }
         }
@@ -548,13 +668,14 @@ int extract(const std::string& packText, const std::string& dir, const std::vect
 
     std::string error;
     if (dir != "-" && !makeFolders(dir, error))
-        return say(1, "%s", error.c_str());
+        return say(1, error);
     FILE* in = std::fopen(pack.file.c_str(), "rb");
     if (!in)
-        return say(1, "cannot open %s: %s", pack.file.c_str(), lastSystemError().c_str());
-    std::vector<FileId> written;
+        return say(1, toolText(kToolCannotOpen, {pack.file, lastSystemError()}));
+    Extraction x;
+    x.hasPack = streamIdentity(in, x.pack);
     for (const Record* r : chosen)
-        failures += !extractOne(pack, in, *r, dir, written);
+        failures += !extractOne(pack, in, *r, dir, x);
     std::fclose(in);
     return failures ? 1 : 0;
 }
@@ -566,99 +687,94 @@ int verify(const std::string& packText)
         return 1;
     int problems = 0;
     auto problem = [&](const std::string& text) {
-        std::fprintf(s_err, "%s: %s\n", pack.file.c_str(), text.c_str());
+        writeText(s_err, pack.file + ": " + text + "\n");
         ++problems;
     };
     using std::to_string;
     if (pack.count >= kDpmxPositionLimit)
-        problem("the entry count " + to_string(pack.count) + " is 2^31 or more: no entry can be found");
+        problem(toolText(kPackCountTooLarge, {to_string(pack.count)}));
     else if (pack.records.size() < pack.count)
-        problem("the file ends after " + to_string(pack.records.size()) + " of the " +
-                counted(pack.count, "directory record", "directory records"));
+        problem(toolText(kPackEndsAfter, {to_string(pack.records.size()), counted(pack.count, kRecord, kRecords)}));
     for (size_t i = 0; i < pack.records.size(); ++i) {
         const Record& r = pack.records[i];
-        const std::string label = "record " + to_string(i) + " " + quoted(r.name) + ": ";
+        const std::string label = toolText(kPackRecord, {to_string(i), quoted(r.name)});
         // A script passes the name in code page 932; the reader lowers it
         // byte by byte and compares bytes. A stored byte from 0x41 to 0x5A
         // (also a second byte) therefore never matches.
         if (!r.terminated) {
-            problem(label + "the name has no terminating zero in its 24 bytes");
+            problem(label + toolText(kPackNoZero));
             continue;
         }
         if (lowered(r.name) != r.name)
-            problem(label + "the name holds capitals and can never be found");
+            problem(label + toolText(kPackCapitals));
         else if (!isCp932Text(r.name))
-            problem(label + "the name is not code page 932 text: no script can spell it");
+            problem(label + toolText(kPackNotText));
         else if (lookUp(pack, r.name) != &r)
-            problem(label + "an earlier entry of the same name hides it");
+            problem(label + toolText(kPackHidden));
         const int64_t position = dataPosition(pack, r);
         if (position < 0)
-            problem(label + "the data lie at 2 GiB or beyond");
+            problem(label + toolText(kPackDataAt2GiB));
         else if (position + r.size > pack.fileSize)
-            problem(label + "the data end at " + to_string(position + r.size) + ", beyond the end of the file");
+            problem(label + toolText(kPackDataBeyond, {to_string(position + r.size)}));
         if (r.size > kDpmxMaxEntrySize)
-            problem(label + "the size " + to_string(r.size) + " is too large for a variable");
+            problem(label + toolText(kPackTooLarge, {to_string(r.size)}));
     }
     if (problems) {
-        std::fprintf(s_err, "%s: %s\n", pack.file.c_str(), counted(problems, "problem", "problems").c_str());
+        writeText(s_err, pack.file + ": " + counted(problems, kProblem, kProblems) + "\n");
         return 1;
     }
-    std::fprintf(s_out, "%s at position %u: %s\n", pack.file.c_str(), pack.base,
-                 pack.count == 1 ? "1 entry, readable" : (counted(pack.count, "entry", "entries") + ", all readable").c_str());
+    writeText(s_out, toolText(kPackReadable, {pack.file, to_string(pack.base),
+                                              counted(pack.count, kEntryReadable, kEntriesReadable)}) +
+                         "\n");
     warnIfEmpty(pack.file, pack.count);
     return 0;
 }
 
-// The pack (`in`, packSize bytes, which this closes) appended to hostFile in
-// place: the file keeps its owner, mode, links and attributes; on a failure
-// or an interruption it is cut back to its old length. Prints the text for
+// What is appended to hostFile in place, by `write` (false with the error):
+// the file keeps its owner, mode, links and attributes; on a failure or an
+// interruption it is cut back to its old length. Prints the text for
 // tovdpmload; 0, or the status said.
-int appendInPlace(const std::string& hostFile, const std::string& packFile, FILE* in, int64_t packSize)
+template <typename Write>
+int extendInPlace(const std::string& hostFile, Write write)
 {
     ExtendedFile extended;
     std::string error;
     bool ok = openForExtending(hostFile, extended, error);
-    if (ok && !seekStream(in, 0))
-        error = "cannot read " + packFile + ": " + lastSystemError();
-    if (ok && (!error.empty() ||
-               !copyBytes(in, packFile, extended.stream, hostFile, static_cast<uint64_t>(packSize), error))) {
+    if (ok && !write(extended.stream, error)) {
         abandonExtending(extended);
-        error += "; " + hostFile + " is as it was";
+        error = toolText(kPackAsItWas, {error, hostFile});
         ok = false;
     }
-    std::fclose(in);
     if (!ok || !finishExtending(extended, error))
-        return say(1, "%s", error.c_str());
-    std::fprintf(s_out, "%s,%llu\n", hostFile.c_str(), static_cast<unsigned long long>(extended.length));
+        return say(1, error);
+    writeText(s_out, hostFile + "," + std::to_string(extended.length) + "\n");
     if (hostFile.find(',') != std::string::npos)
-        say(0, "warning: tovdpmload cuts its text at the first comma and cannot open %s; rename it",
-            hostFile.c_str());
+        say(0, toolText(kPackCommaInName, {hostFile}));
     return 0;
 }
 
 int append(const std::string& hostFile, const std::string& packFile)
 {
     if (sameFile(hostFile, packFile))
-        return say(2, "%s and %s are one file; a pack cannot be appended to itself", hostFile.c_str(),
-                   packFile.c_str());
+        return say(2, toolText(kPackAppendToItself, {hostFile, packFile}));
     for (const std::string* name : {&packFile, &hostFile})
         if (isFolder(*name))
-            return say(1, "%s is a folder", name->c_str());
+            return say(1, toolText(kToolIsFolder, {*name}));
     FILE* in = std::fopen(packFile.c_str(), "rb");
     if (!in)
-        return say(1, "cannot open %s: %s", packFile.c_str(), lastSystemError().c_str());
+        return say(1, toolText(kToolCannotOpen, {packFile, lastSystemError()}));
     const int64_t packSize = streamSize(in);
     unsigned char magic[4] = {};
     if (packSize < kDpmxHeaderSize || std::fread(magic, 1, 4, in) != 4 ||
         std::memcmp(magic, kDpmxMagic, sizeof magic) != 0) {
         std::fclose(in);
-        return say(1, "%s is not a DPMX pack", packFile.c_str());
+        return say(1, toolText(kPackNotAPack, {packFile}));
     }
     // The file must exist: a mistyped name would otherwise become a copy.
     FILE* host = std::fopen(hostFile.c_str(), "rb");
     if (!host) {
         std::fclose(in);
-        return say(1, "cannot open %s: %s", hostFile.c_str(), lastSystemError().c_str());
+        return say(1, toolText(kToolCannotOpen, {hostFile, lastSystemError()}));
     }
     const int64_t hostSize = streamSize(host);
 
@@ -668,18 +784,51 @@ int append(const std::string& hostFile, const std::string& packFile)
         sameBytes(host, in, static_cast<uint64_t>(packSize))) {
         std::fclose(in);
         std::fclose(host);
-        say(0, "warning: %s already ends with %s; nothing appended", hostFile.c_str(), packFile.c_str());
-        std::fprintf(s_out, "%s,%lld\n", hostFile.c_str(), static_cast<long long>(hostSize - packSize));
+        say(0, toolText(kPackAlreadyEnds, {hostFile, packFile}));
+        writeText(s_out, hostFile + "," + std::to_string(hostSize - packSize) + "\n");
         return 0;
     }
+    std::fclose(host);
     if (hostSize < 0 || hostSize + packSize >= kDpmxPositionLimit) {
         std::fclose(in);
-        std::fclose(host);
-        return say(1, "the pack would reach 2 GiB in %s; tovdpmread reads only below that", hostFile.c_str());
+        return say(1, toolText(kPackReaches2GiBIn, {hostFile}));
     }
+    const int status = extendInPlace(hostFile, [&](FILE* out, std::string& error) {
+        if (!seekStream(in, 0)) {
+            error = toolText(kToolCannotRead, {packFile, lastSystemError()});
+            return false;
+        }
+        return copyBytes(in, packFile, out, hostFile, static_cast<uint64_t>(packSize), error);
+    });
+    std::fclose(in);
+    return status;
+}
 
+// append with inputs: their pack is made on the way, straight into the end
+// of hostFile. What it holds is said on the error stream, since standard
+// output carries the text for tovdpmload alone.
+int appendInputs(const std::string& hostFile, const std::vector<std::string>& operands)
+{
+    if (isFolder(hostFile))
+        return say(1, toolText(kToolIsFolder, {hostFile}));
+    FILE* host = std::fopen(hostFile.c_str(), "rb");
+    if (!host)
+        return say(1, toolText(kToolCannotOpen, {hostFile, lastSystemError()}));
+    const int64_t hostSize = streamSize(host);
     std::fclose(host);
-    return appendInPlace(hostFile, packFile, in, packSize);
+    Gathering g;
+    if (const int status = gatherInputs(operands, hostFile, kPackIsHostFile, g))
+        return status;
+    if (hostSize < 0 || static_cast<uint64_t>(hostSize) + g.total >= kDpmxPositionLimit)
+        return say(1, toolText(kPackReaches2GiBIn, {hostFile}));
+    const int status = extendInPlace(hostFile, [&](FILE* out, std::string& error) {
+        return writeInputs(out, hostFile, g.inputs, error);
+    });
+    if (status == 0) {
+        describe(s_err, hostFile, g);
+        warnIfEmpty(hostFile, static_cast<uint32_t>(g.inputs.size()));
+    }
+    return status;
 }
 
 // The file part of a pack text is standard input's "-".
@@ -695,50 +844,55 @@ bool namesStandardInput(const std::string& text)
 int runOperands(const std::string& command, const std::vector<std::string>& rest, const ToolArgs& args)
 {
     // The operands a command takes: at least `least`, at most `most`.
-    auto arity = [&](size_t least, size_t most, const char* what) -> std::string {
+    auto arity = [&](size_t least, size_t most, const ToolText& what) -> std::string {
         if (rest.size() < least)
-            return command + " needs " + what;
+            return toolText(kPackNeeds, {command, toolText(what)});
         if (rest.size() > most)
-            return command + " takes " + what + "; '" + rest[most] + "' is one too many";
+            return toolText(kPackOneTooMany, {command, toolText(what), rest[most]});
         return "";
     };
-    const std::string stdinText = "'-' would be standard input, which tolvo-pack does not read; name a file";
+    auto dashIn = [&](size_t from) {
+        return std::find(rest.begin() + static_cast<std::ptrdiff_t>(from), rest.end(), std::string("-")) != rest.end();
+    };
 
     if (command == "create") {
-        if (const std::string e = arity(1, SIZE_MAX, "the pack's name and its files"); !e.empty())
+        if (const std::string e = arity(1, SIZE_MAX, kPackWhatCreate); !e.empty())
             return usageError(e);
-        for (size_t i = 1; i < rest.size(); ++i)
-            if (rest[i] == "-")
-                return usageError(stdinText);
+        if (dashIn(1))
+            return usageError(toolText(kPackNoStandardInput));
         return create(rest[0], std::vector<std::string>(rest.begin() + 1, rest.end()));
     }
     if (command == "list" || command == "verify") {
-        if (const std::string e = arity(1, 1, "one pack"); !e.empty())
+        if (const std::string e = arity(1, 1, kPackWhatOnePack); !e.empty())
             return usageError(e);
         if (namesStandardInput(rest[0]))
-            return usageError(stdinText);
+            return usageError(toolText(kPackNoStandardInput));
         return command == "list" ? list(rest[0]) : verify(rest[0]);
     }
     if (command == "append") {
-        if (const std::string e = arity(2, 2, "the file to append to and the pack"); !e.empty())
+        if (const std::string e = arity(2, SIZE_MAX, kPackWhatAppend); !e.empty())
             return usageError(e);
-        if (rest[0] == "-" || rest[1] == "-")
-            return usageError("append changes HOSTFILE in place and reads PACK from a file; '-' is neither");
-        return append(rest[0], rest[1]);
+        if (dashIn(0))
+            return usageError(toolText(kPackAppendNoDash));
+        // One file is a pack made before; anything else is what to pack.
+        const std::string& second = rest[1];
+        if (rest.size() == 2 && second[0] != '@' && !isPattern(second) && !isFolder(second))
+            return append(rest[0], second);
+        return appendInputs(rest[0], std::vector<std::string>(rest.begin() + 1, rest.end()));
     }
     if (command == "extract") {
-        if (const std::string e = arity(1, SIZE_MAX, "a pack"); !e.empty())
+        if (const std::string e = arity(1, SIZE_MAX, kPackWhatAPack); !e.empty())
             return usageError(e);
         if (namesStandardInput(rest[0]))
-            return usageError(stdinText);
+            return usageError(toolText(kPackNoStandardInput));
         const std::string dir = hasOption(args, "--output") ? optionValue(args, "--output") : ".";
         if (dir.empty())
-            return usageError("-o needs a folder");
+            return usageError(toolText(kPackOutputNeedsFolder));
         if (dir == "-" && rest.size() != 2)
-            return usageError("-o - writes one entry to standard output; name exactly one entry");
+            return usageError(toolText(kPackOneEntryToOutput));
         return extract(rest[0], dir, std::vector<std::string>(rest.begin() + 1, rest.end()));
     }
-    return usageError("unknown command '" + command + "'");
+    return usageError(toolText(kPackUnknownCommand, {command}));
 }
 
 int runCommand(int argc, char** argv)
@@ -748,7 +902,7 @@ int runCommand(int argc, char** argv)
     if (!parseToolArgs(argc, argv, kOptions, args, error))
         return usageError(error);
     if (hasOption(args, "--help")) {
-        std::fputs(kUsage, s_out);
+        writeText(s_out, toolText(kPackUsage));
         return 0;
     }
     if (hasOption(args, "--version")) {
@@ -756,16 +910,15 @@ int runCommand(int argc, char** argv)
         return 0;
     }
     if (args.operands.empty())
-        return usageError("no command given");
+        return usageError(toolText(kPackNoCommand));
     const std::string command = args.operands[0];
     const std::vector<std::string> rest(args.operands.begin() + 1, args.operands.end());
     if (command == "help") {
-        std::fputs(kUsage, s_out);
+        writeText(s_out, toolText(kPackUsage));
         return 0;
     }
     if (hasOption(args, "--output") && command != "extract")
-        return usageError("-o names the folder of extract; " + command + " takes no -o");
-
+        return usageError(toolText(kPackOutputOnlyExtract, {command}));
     return runOperands(command, rest, args);
 }
 

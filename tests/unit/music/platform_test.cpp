@@ -1,6 +1,6 @@
 // The music subsystem on the real platform (Wine's DirectMusic with the
 // null audio device): the engine, loads, the 3D path's buffers, and the
-// memory of a game that loads music again and again. Only MessageBoxA is
+// memory of a game that loads music again and again. Only MessageBoxW is
 // swapped, so that a failure shows up as a recorded box instead of a hang.
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/fake_system.h"
 #include "music/music.h"
 #include "unit/case_trace.h"
 #include "music_fixture.h"
@@ -23,9 +24,9 @@ namespace {
 
 std::vector<std::string>* s_boxes = nullptr;
 
-int WINAPI recordBox(HWND, LPCSTR text, LPCSTR, UINT)
+int WINAPI recordBox(HWND, LPCWSTR text, LPCWSTR, UINT)
 {
-    s_boxes->push_back(text);
+    s_boxes->push_back(cp932Of(text));
     return IDOK;
 }
 
@@ -35,7 +36,7 @@ protected:
     {
         saved = g_sys;
         s_boxes = &boxes;
-        g_sys.MessageBoxA = recordBox;
+        g_sys.MessageBoxW = recordBox;
         CoInitialize(nullptr);
         ASSERT_EQ(initDMusic(), 1);
     }

@@ -227,6 +227,13 @@ elseif(CASE STREQUAL "command_line")
       fail("${words}: expected exit status 2 and '${message}'")
     endif()
   endforeach()
+  if(NOT EMULATOR) # in Japanese where the user's locale is (Wine's: tests/unit/pack)
+    execute_process(COMMAND env LC_ALL= LC_MESSAGES= LANG=ja_JP.UTF-8 ${TOOL} --frob
+      RESULT_VARIABLE rc OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr)
+    if(NOT rc EQUAL 2 OR NOT stderr MATCHES "不明なオプション '--frob'\n使い方: tolvo-ogg2wav")
+      fail("--frob with LANG=ja_JP.UTF-8: expected exit status 2 and the message and usage in Japanese")
+    endif()
+  endif()
   run(--memory ${FIXTURES}/mono22050.ogg ${out})  # options before and after
   expect_image(1 22050 ${FIXTURES}/mono22050.raw)
 elseif(CASE STREQUAL "special")

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -280,6 +282,78 @@ TEST_F(Tool, ExtractWritesOnlyInsideItsFolder)
     EXPECT_EQ(readFile(dir + "/ok"), "5");
 }
 
+// Inputs beyond single files: a folder's files by their paths below it, in
+// the order of their stored names (not the system's listing); @LIST (code
+// page 932, or UTF-8); patterns on Windows. The pack being made, found in
+// the folder, stays out; named on its own it is refused (NoOutputReplacesAnInput).
+TEST_F(Tool, FoldersListsAndPatternsAreInputs)
+{
+    const std::string dir = folder("tree"), pack = dir + "/old.dpm";
+    std::filesystem::create_directories(dir + "/Sub/deeper");
+    for (const char* leaf : {"/b.txt", "/Sub/A.txt", "/Sub/deeper/c", "/old.dpm"})
+        writeFile(dir + leaf, leaf);
+    const std::string sub = dpmxPack({{"a.txt", "/Sub/A.txt"}, {"deeper/c", "/Sub/deeper/c"}});
+    ASSERT_EQ(run({"create", pack, dir}), 0) << err;
+    EXPECT_EQ(readFile(pack), dpmxPack({{"b.txt", "/b.txt"}, {"sub/a.txt", "/Sub/A.txt"}, {"sub/deeper/c", "/Sub/deeper/c"}}));
+    const std::string back = folder("tree-out");
+    ASSERT_EQ(run({"extract", pack, "-o", back}), 0) << err;
+    EXPECT_EQ(readFile(back + "/sub/deeper/c"), "/Sub/deeper/c");
+
+    const std::string list = file("list.txt", "\xEF\xBB\xBF" + dir + "/b.txt\r\n\r\n" + dir + "/Sub\n");
+    ASSERT_EQ(run({"create", scratchName("l.dpm"), "@" + list}), 0) << err;
+    EXPECT_EQ(readFile(scratchName("l.dpm")).substr(16 + 3 * 32), "/b.txt/Sub/A.txt/Sub/deeper/c");
+    EXPECT_EQ(run({"create", scratchName("l.dpm"), "@" + file("bad.txt", "\n" + dir + "/none\n")}), 1);
+    EXPECT_NE(err.find("cannot read " + dir + "/none"), std::string::npos) << err;
+
+    // append packs a folder on the way, straight into the file's end.
+    const std::string host = file("game.exe", "GAME");
+    ASSERT_EQ(run({"append", host, dir + "/Sub"}), 0) << err;
+    EXPECT_EQ(out, host + ",4\n");
+    EXPECT_EQ(readFile(host), "GAME" + sub);
+    EXPECT_NE(err.find(host + ": 2 entries"), std::string::npos) << err;
+#ifdef _WIN32
+    ASSERT_EQ(run({"create", scratchName("w.dpm"), dir + "/*.TX?", dir + "\\s*"}), 0) << err;
+    EXPECT_EQ(readFile(scratchName("w.dpm")), dpmxPack({{"b.txt", "/b.txt"}, {"a.txt", "/Sub/A.txt"},
+                                                          {"deeper/c", "/Sub/deeper/c"}}));
+    EXPECT_EQ(run({"create", scratchName("w.dpm"), dir + "/*.none"}), 1);
+    EXPECT_NE(err.find("no file matches " + dir + "/*.none"), std::string::npos) << err;
+#endif
+}
+
+// A game's assets: 10,000 files from a folder in one command (no command
+// line holds their names), listed, extracted and compared. In folders of
+// 100: Wine looks through a whole folder for each name it does not find
+// (file names are case-blind there), so one folder of 10,000 costs minutes.
+TEST_F(Tool, TenThousandFilesFromAFolderRoundTrip)
+{
+    // Names of this run's own, gone at the end: the two Wines' runs of the
+    // case share the folder, and 20,000 files are not left behind.
+    const std::string tag = std::to_string(std::random_device{}());
+    const std::string dir = folder("many" + tag), back = folder("out" + tag), pack = scratchName(tag + ".dpm");
+    struct Gone {
+        std::vector<std::string> names;
+        ~Gone()
+        {
+            for (const std::string& name : names)
+                std::filesystem::remove_all(name);
+        }
+    } gone{{dir, back, pack}};
+    auto name = [](int k) { return "d" + std::to_string(k / 100) + "/f" + std::to_string(k % 100) + ".dat"; };
+    for (int d = 0; d < 100; ++d)
+        std::filesystem::create_directory(dir + "/d" + std::to_string(d));
+    for (int k = 0; k < 10000; ++k)
+        writeFile(dir + "/" + name(k), name(k));
+    ASSERT_EQ(run({"create", pack, dir}), 0) << err;
+    ASSERT_EQ(run({"list", pack}), 0) << err;
+    EXPECT_NE(out.find("10000 entries"), std::string::npos);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 10002);
+    ASSERT_EQ(run({"extract", pack, "-o", back}), 0) << err.substr(0, 500);
+    int differ = 0;
+    for (int k = 0; k < 10000; ++k)
+        differ += readFile(back + "/" + name(k)) != name(k);
+    EXPECT_EQ(differ, 0);
+}
+
 #ifdef _WIN32
 TEST_F(Tool, ExtractSkipsDeviceNamesOnWindows)
 {
@@ -485,8 +559,8 @@ TEST_F(Tool, FoldersWhereFilesBelongAreNamedAsFolders)
     const std::string pack = scratchName("p.dpm");
     ASSERT_EQ(run({"create", pack, a}), 0) << err;
     const std::vector<std::string> cases[] = {
-        {"list", dir}, {"verify", dir + ",16"}, {"create", pack, a, dir}, {"create", dir, a},
-        {"append", dir, pack}, {"append", a, dir},
+        {"list", dir}, {"verify", dir + ",16"}, {"create", dir, a},
+        {"append", dir, pack},
     };
     for (const auto& args : cases) {
         EXPECT_EQ(run(args), 1) << args[0];

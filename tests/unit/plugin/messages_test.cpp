@@ -1,11 +1,16 @@
-// The texts reach MessageBoxA as code page 932 bytes. Each is compared with a
-// conversion of its readable form made here, at test time, by the platform.
+// The texts are kept as code page 932 bytes. Each is compared with a
+// conversion of its readable form made here, at test time, by the platform,
+// and read back from the box the platform shows: under a code page 1252
+// system and again under 932 (cp932.Messages.*), the same Japanese.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "plugin/boxes.h"
 #include "plugin/messages.h"
 
 namespace {
@@ -65,6 +70,60 @@ TEST(Messages, StoredAsCodePage932Bytes)
 {
     for (const Text& t : kTexts)
         EXPECT_EQ(std::string(t.stored), toCp932(t.readable)) << t.readable;
+}
+
+std::wstring wideOf(const char* utf8)
+{
+    wchar_t wide[512];
+    return MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 512) ? wide : L"(no UTF-8)";
+}
+
+// What the platform shows in each box: "caption|text|buttons|owner", the
+// buttons by their texts; each box is answered with OK.
+std::vector<std::wstring> s_shown;
+
+LRESULT CALLBACK readBox(int code, WPARAM wp, LPARAM lp)
+{
+    HWND box = reinterpret_cast<HWND>(wp);
+    wchar_t cls[16] = L"";
+    if (code == HCBT_ACTIVATE && GetClassNameW(box, cls, 16) && std::wstring(cls) == L"#32770") {
+        wchar_t caption[256] = L"", text[512] = L"";
+        GetWindowTextW(box, caption, 256);
+        GetDlgItemTextW(box, 0xFFFF, text, 512); // the message's static control
+        std::wstring buttons;
+        for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            wchar_t name[64] = L"", label[64] = L"";
+            GetClassNameW(c, name, 64);
+            GetWindowTextW(c, label, 64);
+            if (std::wstring(name) == L"Button")
+                buttons += std::wstring(label) + L";";
+        }
+        s_shown.push_back(std::wstring(caption) + L"|" + text + L"|" + buttons + L"|" +
+                          (GetWindow(box, GW_OWNER) ? L"owned" : L"no owner"));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+TEST(Messages, BoxesShowTheSameJapaneseOnEveryCodePage)
+{
+    // The run in the code page 932 prefix says so: it must be that.
+    if (const char* lane = std::getenv("TOLVO_CODEPAGE"))
+        ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(lane)));
+    s_shown.clear();
+    HHOOK hook = SetWindowsHookExW(WH_CBT, readBox, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    for (const Text& t : kTexts)
+        showBoxAlways(t.stored);
+    showBoxAlways(kTextFileOpenError, ""); // the boxes that name their own caption
+    showBoxAlways(kTextCodeFormat, kTextShortCaption);
+    UnhookWindowsHookEx(hook);
+    ASSERT_EQ(s_shown.size(), std::size(kTexts) + 2);
+    for (size_t i = 0; i < std::size(kTexts); ++i)
+        EXPECT_EQ(s_shown[i], wideOf("tolvo ver" TOLVO_VERSION) + L"|" + wideOf(kTexts[i].readable) + L"|OK;|no owner")
+            << kTexts[i].readable << " under code page " << GetACP();
+    EXPECT_EQ(s_shown[std::size(kTexts)], L"|" + wideOf("ファイルオープンエラー") + L"|OK;|no owner");
+    EXPECT_EQ(s_shown[std::size(kTexts) + 1], L"tolvo|%d|OK;|no owner");
 }
 
 TEST(Messages, FullWidthCharactersAreDoubleByte)

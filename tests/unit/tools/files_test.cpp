@@ -65,6 +65,17 @@ TEST(ToolFiles, TheTargetChangesOnlyWhenTheOutputIsComplete)
     ASSERT_TRUE(commitOutput(out, error)) << error;
     EXPECT_EQ(get(target), "new");
     EXPECT_EQ(filesIn(dir), 1u);
+
+    // A target seen absent is made under its own name and goes again when
+    // the output is given up.
+    const std::string fresh = dir + "/fresh.bin";
+    for (const bool keep : {false, true}) {
+        ASSERT_TRUE(openOutput(fresh, stdout, out, error, true)) << error;
+        std::fputs("made", out.stream);
+        keep ? (void)commitOutput(out, error) : discardOutput(out);
+        EXPECT_EQ(get(fresh), keep ? "made" : "<missing>");
+        EXPECT_EQ(filesIn(dir), keep ? 2u : 1u);
+    }
 }
 
 #ifndef _WIN32
@@ -89,13 +100,15 @@ TEST(ToolFiles, ReplacingKeepsPermissionsAndLinks)
 }
 
 // An interrupted tool leaves neither its temporary file nor what it had
-// appended, and ends as the signal ends it.
+// appended, nor a file it made where there was none, and ends as the signal
+// ends it.
 TEST(ToolFiles, AnInterruptionUndoesTheUnfinishedOutput)
 {
     for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
-        for (const bool extend : {false, true}) {
+        for (const int kind : {0, 1, 2}) { // replacing, extending, making
+            const bool extend = kind == 1;
             const std::string dir = freshFolder(), target = dir + "/out.bin";
-            FILE* f = std::fopen(target.c_str(), "wb");
+            FILE* f = std::fopen((kind == 2 ? dir + "/other" : target).c_str(), "wb");
             std::fputs("old", f);
             std::fclose(f);
             const pid_t child = fork();
@@ -107,7 +120,7 @@ TEST(ToolFiles, AnInterruptionUndoesTheUnfinishedOutput)
                 std::string error;
                 OutputFile out;
                 ExtendedFile file;
-                if (extend ? !openForExtending(target, file, error) : !openOutput(target, stdout, out, error))
+                if (extend ? !openForExtending(target, file, error) : !openOutput(target, stdout, out, error, kind == 2))
                     _exit(1);
                 std::fputs("new", extend ? file.stream : out.stream);
                 std::fflush(extend ? file.stream : out.stream);
@@ -116,9 +129,9 @@ TEST(ToolFiles, AnInterruptionUndoesTheUnfinishedOutput)
             }
             int status = 0;
             ASSERT_EQ(waitpid(child, &status, 0), child);
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << " " << extend << " " << status;
-            EXPECT_EQ(get(target), "old") << sig << " " << extend;
-            EXPECT_EQ(filesIn(dir), 1u) << sig << " " << extend;
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << " " << kind << " " << status;
+            EXPECT_EQ(get(target), kind == 2 ? "<missing>" : "old") << sig << " " << kind;
+            EXPECT_EQ(filesIn(dir), 1u) << sig << " " << kind;
         }
     }
 }
