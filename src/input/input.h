@@ -33,7 +33,7 @@ constexpr DWORD kExclusiveForeground = DISCL_EXCLUSIVE | DISCL_FOREGROUND;   // 
 
 // The jolt of tovjoyshock and the effect it plays.
 constexpr DWORD kEffectDuration = 200000; // microseconds
-constexpr LONG kJoltMagnitude = 100000;   // ten times DI_FFNOMINALMAX
+constexpr LONG kJoltMagnitude = DI_FFNOMINALMAX; // 10000
 constexpr LONG kJoltDirection = 10000;
 constexpr DWORD kJoltFlags = DIEP_DIRECTION | DIEP_TYPESPECIFICPARAMS | DIEP_START; // 0x20000140
 
