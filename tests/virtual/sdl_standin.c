@@ -23,8 +23,8 @@
  *     button NAME N 0|1
  *     hat NAME N VALUE       SDL's bits: 1 up, 2 right, 4 down, 8 left
  *     rest NAME              sticks centred, triggers and buttons released
- *     tester NAME            plays a tester's round on NAME over and over
- *                            (play_tester, below)
+ *     tester NAME            moves NAME as a person does for the Windows
+ *                            check, over and over (tester_round, below)
  *     sync                   what comes before reaches the bus first
  * They are applied on the bus's own thread each time it waits for SDL's
  * events, so they reach the bus in the order written; a `sync` holds the
@@ -62,13 +62,13 @@ struct controller {
     SDL_Joystick *joystick; /* our own handle, for setting its state */
     int closing;            /* while we close our handle */
     int releasing;          /* detached, and the bus has not let go of it yet */
+    int tested;             /* moved by the tester */
     int effects;            /* force-feedback effects made so far */
 };
 
 #define MAX_CONTROLLERS 16
 static struct controller controllers[MAX_CONTROLLERS];
 
-static struct controller *tester; /* the one that `tester` moves */
 /* Wine 10's bus loses the removal of controllers that go while it is still
    removing another, so one goes at a time: the commands after a detach
    wait until the bus has let go of it (or 2 s have passed). */
@@ -293,8 +293,6 @@ static void detach(struct controller *c)
     c->attached = 0;
     c->releasing = 1;
     release_deadline = now_ms() + 2000;
-    if (tester == c)
-        tester = NULL;
     note(c->name, "detached");
 }
 
@@ -326,21 +324,25 @@ static unsigned tester_step;
 
 static void play_tester(void)
 {
-    const struct step *s;
-    if (!tester || !tester->attached || now_ms() < tester_next)
+    const struct step *s = &tester_round[tester_step % (sizeof tester_round / sizeof *tester_round)];
+    if (now_ms() < tester_next)
         return;
-    s = &tester_round[tester_step++ % (sizeof tester_round / sizeof *tester_round)];
     tester_next = now_ms() + 400;
-    rest(tester);
-    SDL_JoystickSetVirtualAxis(tester->joystick, 0, s->x);
-    SDL_JoystickSetVirtualAxis(tester->joystick, 1, s->y);
-    SDL_JoystickSetVirtualAxis(tester->joystick, 2, s->x2);
-    for (int i = 0; i < 4; ++i)
-        SDL_JoystickSetVirtualButton(tester->joystick, i, (s->buttons >> i) & 1);
-    if (tester->kind == PAD)
-        SDL_JoystickSetVirtualButton(tester->joystick, SDL_CONTROLLER_BUTTON_DPAD_UP, s->up);
-    else
-        SDL_JoystickSetVirtualHat(tester->joystick, 0, s->up ? SDL_HAT_UP : SDL_HAT_CENTERED);
+    ++tester_step;
+    for (struct controller *c = controllers; c < controllers + MAX_CONTROLLERS; ++c) {
+        if (!c->attached || !c->tested)
+            continue;
+        rest(c);
+        SDL_JoystickSetVirtualAxis(c->joystick, 0, s->x);
+        SDL_JoystickSetVirtualAxis(c->joystick, 1, s->y);
+        SDL_JoystickSetVirtualAxis(c->joystick, 2, s->x2);
+        for (int i = 0; i < 4; ++i)
+            SDL_JoystickSetVirtualButton(c->joystick, i, (s->buttons >> i) & 1);
+        if (c->kind == PAD)
+            SDL_JoystickSetVirtualButton(c->joystick, SDL_CONTROLLER_BUTTON_DPAD_UP, s->up);
+        else
+            SDL_JoystickSetVirtualHat(c->joystick, 0, s->up ? SDL_HAT_UP : SDL_HAT_CENTERED);
+    }
 }
 
 /* One command line; answers 0 at a `sync`. */
@@ -377,7 +379,7 @@ static int apply(char *line)
     else if (!strcmp(verb, "rest"))
         rest(c);
     else if (!strcmp(verb, "tester"))
-        tester = c;
+        c->tested = 1;
     else
         note(name, "unknown %s", line);
     return 1;
