@@ -42,7 +42,7 @@ set(manifest
   examples/demo/pack/About.txt=examples/demo/pack/About.txt
   examples/demo/demo.dpm=${demo}/demo.dpm
   examples/demo/demo-movie.avi=${demo}/demo-movie.avi
-  examples/windows-check/check.tolvo=examples/windows-check/check.tolvo
+  examples/windows-check/check.tolvo=${check}/check.tolvo
   examples/windows-check/tone.wav=${check}/tone.wav
   examples/windows-check/tune.mid=${check}/tune.mid
   examples/windows-check/tune.sgt=${check}/tune.sgt

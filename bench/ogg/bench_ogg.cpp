@@ -5,8 +5,12 @@
 //       the peak memory of one conversion against the image size (goal:
 //       <= image + 4 MiB); the file conversion on the machine's cores
 //       against the same conversion on one decoder (goal: >= 1.6x on two
-//       cores); and the one-decoder conversion against a bare ov_read loop
-//       into a buffer allocated beforehand, on the same build (goal: >= 0.98x)
+//       cores); the machine's own parallel capacity in the same run (as many
+//       one-decoder conversions side by side as the split has ranges,
+//       against one) and the split's efficiency against it (goal: >= 80 %,
+//       which is 1.6x of two idle cores); and the one-decoder conversion
+//       against a bare ov_read loop into a buffer allocated beforehand, on
+//       the same build (goal: >= 0.98x)
 //   bench_ogg STREAM.ogg ROUNDS TOOL OGGDEC WORKDIR      (not on Windows)
 //       also tolvo-ogg2wav against oggdec, each writing a WAVE file (goal:
 //       >= 1.6x by the median on two cores), and the peak memory
@@ -69,24 +73,48 @@ void report(const char* what, const char* a, const std::vector<double>& ta, cons
 int32_t g_imageSize = 0;
 int g_ranges = 0;
 
-// One file conversion with at most `jobs` ranges (0: the machine's cores).
-double timeConversion(const char* path, int jobs)
+// One file conversion with at most `jobs` ranges (0: the machine's cores);
+// the image's size, or the program ends when the stream does not convert.
+int32_t convertOnce(const char* path, int jobs, OggSplit* split)
 {
-    const Clock::time_point t0 = Clock::now();
     void* image = nullptr;
     int32_t size = 0;
-    OggSplit split;
-    split.jobs = jobs;
-    if (!oggFileToWaveSplit(path, 2, &image, &size, &split)) {
+    split->jobs = jobs;
+    if (!oggFileToWaveSplit(path, 2, &image, &size, split)) {
         std::fprintf(stderr, "bench_ogg: %s does not convert\n", path);
         std::exit(1);
     }
+    std::free(image);
+    return size;
+}
+
+double timeConversion(const char* path, int jobs)
+{
+    const Clock::time_point t0 = Clock::now();
+    OggSplit split;
+    g_imageSize = convertOnce(path, jobs, &split);
     const double t = secondsSince(t0);
-    g_imageSize = size;
     if (jobs != 1)
         g_ranges = split.ranges;
-    std::free(image);
     return t;
+}
+
+// The machine's own capacity for this work: `n` one-decoder conversions at
+// once, each on a thread of its own, as long as they take together. On an
+// idle machine with n free cores this is one conversion's time; where the
+// cores are shared or slower together (memory, turbo, other work), longer.
+double timeSideBySide(const char* path, int n)
+{
+    const Clock::time_point t0 = Clock::now();
+    std::vector<std::thread> threads;
+    for (int i = 0; i < n; ++i)
+        threads.emplace_back([path] {
+            OggSplit split;
+            convertOnce(path, 1, &split);
+        });
+    for (std::thread& t : threads)
+        t.join();
+    return secondsSince(t0);
 }
 
 // The process's resident memory (working set) in bytes now, and its
@@ -264,17 +292,21 @@ int main(int argc, char** argv)
     timeConversion(stream, 1);
     const size_t room = size_t(g_imageSize) + 65536;
     std::vector<char> warm(room, 1);
-    std::vector<double> split, one, bare, fresh;
+    // As many conversions side by side as the split uses ranges.
+    const int width = std::max(2, g_ranges);
+    std::vector<double> split, one, bare, fresh, side;
     for (int i = 0; i < rounds; ++i) {
         if (i % 2 == 0) {
             split.push_back(timeConversion(stream, 0));
             one.push_back(timeConversion(stream, 1));
+            side.push_back(timeSideBySide(stream, width));
         }
         bare.push_back(timeBareLoop(stream, warm.data(), room));
         char* block = static_cast<char*>(std::malloc(room));
         fresh.push_back(timeBareLoop(stream, block, room));
         std::free(block);
         if (i % 2 == 1) {
+            side.push_back(timeSideBySide(stream, width));
             one.push_back(timeConversion(stream, 1));
             split.push_back(timeConversion(stream, 0));
         }
@@ -282,6 +314,20 @@ int main(int argc, char** argv)
     std::printf("image: %d bytes, %d ranges\n", g_imageSize, g_ranges);
     report("the conversion on the machine's cores against one decoder", "conversion, machine's cores", split,
            "conversion, one decoder", one, ">= 1.6x on 2 cores");
+    // What the machine gives in this run: n conversions side by side do n
+    // times the work of one in `side` seconds. The split can at best reach
+    // that; its efficiency is how much of it the split reaches, which reads
+    // the same on a quiet and a busy machine.
+    const double capacity = width * median(one) / median(side),
+                 speedup = median(one) / median(split);
+    std::printf("%-34s best %.3f s, median %.3f s\n", "one-decoder conversions side by side", best(side),
+                median(side));
+    std::printf("the machine's parallel capacity: %d conversions side by side do %.3fx the work of one in the "
+                "same time, by the median (an idle machine with %d free cores: %d.000x)\n",
+                width, capacity, width, width);
+    std::printf("the split's efficiency: %.3fx of %.3fx = %.0f%% of what the machine gave this run "
+                "(goal >= 80%%)\n",
+                speedup, capacity, 100 * speedup / capacity);
     report("one decoder against the bare loop", "conversion, one decoder", one, "bare ov_read loop, buffer reused",
            bare, ">= 0.98x");
     report("one decoder against the bare loop into a new block", "conversion, one decoder", one,
