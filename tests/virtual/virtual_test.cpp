@@ -60,6 +60,19 @@ double timeOf(const std::string& line)
 
 class Virtual : public ::testing::Test {
 protected:
+    // Wine 8's XInput stops its thread when it is unloaded and now and then
+    // unmaps before the thread has left it, and the thread faults there
+    // (tests/platform/xinput_unload.cpp). The plug-in unloads XInput at
+    // tovbye; holding it here keeps it loaded to the end, as a host that
+    // uses XInput itself does.
+    static void SetUpTestSuite()
+    {
+        char path[MAX_PATH];
+        const UINT length = GetSystemDirectoryA(path, MAX_PATH - 20);
+        lstrcpyA(path + length, "\\xinput1_4.dll");
+        LoadLibraryA(path);
+    }
+
     void SetUp() override
     {
         ASSERT_FALSE(lane::folder().empty()) << "runs with virtual controllers only (scripts/wine-run, TOLVO_LANE=virtual)";
@@ -389,7 +402,11 @@ TEST_F(Virtual, UnpluggedAfterTheStart)
     start({"pad pad", "stick force", "plain plain"});
     const int pad = number(kPadName), stick = number("stick"), plain = number("plain");
     ASSERT_TRUE(pad >= 0 && stick >= 0 && plain >= 0);
-    lane::send("detach pad\ndetach stick\nsync\n");
+    // One after the other, the pad last: on Wine 10 a controller unplugged
+    // after an XInput pad stayed listed for good in 3 runs of 6.
+    lane::send("detach stick\nsync\n");
+    ASSERT_TRUE(lane::waitListed(2));
+    lane::send("detach pad\nsync\n");
     ASSERT_TRUE(lane::waitListed(1));
     // Wine's DirectInput answers the jolt of a controller that is gone with
     // a success code (DI_EFFECTRESTARTED | DI_TRUNCATED), which the plug-in
