@@ -4,6 +4,16 @@
  * signed status: 0 success, negative failure. Values reach the script only
  * through the first argument (a result pointer or a variable record).
  * The DLL exports them under their decorated names (_tovinit@16, ...).
+ *
+ * Threads: the commands run one at a time, whichever threads call them (a
+ * call waits while another thread's command runs). Call tovinit, tovbye and
+ * the input and movie commands from the thread that owns the host's window:
+ * tovinit initialises COM there as a single-threaded apartment, and the
+ * devices, the rumble's timer and the movie window belong to that thread.
+ * Music commands may come from any thread that has initialised COM itself
+ * (CoInitializeEx, either apartment): the music objects are free-threaded.
+ * The pack, math and frame commands, tovdxver, tovsysmode and test may come
+ * from any thread. docs/commands.md ("Threads") says more.
  */
 #ifndef TOLVO_H
 #define TOLVO_H
@@ -113,7 +123,8 @@ TOLVO_LAYOUT(data_at_byte_28, offsetof(TolvoVar, data) == 28 && sizeof(void*) ==
     X(tovcos, int32_t* result, int32_t angle, int32_t size, int32_t) \
     X(tovatan, int32_t* result, int32_t x, int32_t y, int32_t) \
     X(tovsqr, int32_t* result, int32_t value, int32_t, int32_t) \
-    /* Packs */ \
+    /* Packs: tovdpmload cuts a pack_text it may write at its first comma; \
+     * a text the process cannot write (a string constant) stays whole */ \
     X(tovdpmload, int32_t, char* pack_text, int32_t, int32_t) \
     X(tovdpmread, TolvoVar* var, const char* entry, int32_t, int32_t) \
     X(tovdpmsize, TolvoVar* var, const char* entry, int32_t, int32_t)

@@ -63,8 +63,7 @@ double seconds(F f)
 void loadPack(const std::string& file)
 {
     resetPackState();
-    std::string text = file + ",0";
-    if (tovdpmload(0, text.data(), 0, 0) != 0) {
+    if (!openPack((file + ",0").c_str())) {
         std::fprintf(stderr, "pack_bench: cannot open %s\n", file.c_str());
         std::exit(1);
     }

@@ -82,6 +82,10 @@ void findXInputPads();
 DWORD joltXInputPad(int joystick);
 // Stops the motors whose jolt is over; called by the timer and every poll.
 void stopDueMotors();
+// Stops every motor still running and kills the timer, on the calling
+// thread; XInput stays loaded (the library's unload calls this under the
+// loader's lock).
+void stopRumble();
 // Stops every motor, kills the timer, unloads XInput, forgets the pads.
 void releaseXInput();
 

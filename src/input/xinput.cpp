@@ -11,12 +11,14 @@
 // input poll looks as well, so the motors stop within about one timer tick
 // of the jolt's end whether the host pumps messages or only polls.
 // releaseDInput (tovbye, a new tovinit) stops whatever still runs and kills
-// the timer on the same thread, so no callback can come after it.
+// the timer on the same thread, so no callback can come after it; so does
+// the library's unload without tovbye (DllMain).
 #include <cstdlib>
 #include <cstring>
 
 #include "input.h"
 #include "padids.h"
+#include "plugin/boundary.h"
 #include "plugin/syscalls.h"
 
 #include <xinput.h>
@@ -99,8 +101,15 @@ void stopMotor(DWORD user)
 
 void CALLBACK motorTimer(HWND, UINT, UINT_PTR id, DWORD)
 {
+    // Fired from the host's message loop, maybe while another thread runs a
+    // command (one that waits for the host's thread, even): no waiting
+    // here. A tick that finds a command running is skipped; the timer fires
+    // again, and the next poll stops the motors as well.
+    if (!tryEnterCommand())
+        return;
     if (id == g_uMotorTimer)
         stopDueMotors();
+    leaveCommand();
 }
 
 } // namespace
@@ -209,7 +218,7 @@ void stopDueMotors()
         g_uMotorTimer = id;
 }
 
-void releaseXInput()
+void stopRumble()
 {
     for (DWORD u = 0; u < kXInputUsers; ++u)
         if (g_bMotorOn[u])
@@ -217,6 +226,11 @@ void releaseXInput()
     if (g_uMotorTimer)
         g_sys.KillTimer(nullptr, g_uMotorTimer);
     g_uMotorTimer = 0;
+}
+
+void releaseXInput()
+{
+    stopRumble();
     unloadXInput();
     std::memset(g_bXInputPad, 0, sizeof g_bXInputPad);
     std::memset(g_dwXInputUser, 0, sizeof g_dwXInputUser);

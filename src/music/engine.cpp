@@ -68,8 +68,9 @@ bool initDMusic()
     WCHAR wideDir[MAX_PATH] = {};
     MultiByteToWideChar(CP_ACP, 0, dir, -1, wideDir, MAX_PATH);
     wideDir[MAX_PATH - 1] = L'\0';
-    // From here on the loader resolves relative names against the directory
-    // that is current now, whatever it becomes later.
+    // The loader looks here, whatever the current directory becomes later,
+    // for the files a segment file names inside it (collections, styles,
+    // waves); tovmusicload hands it full paths of its own.
     if (FAILED(g_lpLoader->SetSearchDirectory(GUID_DirectMusicAllTypes, wideDir, FALSE))) {
         showBoxAlways(kTextInitDMusicSearchPath);
         return false;

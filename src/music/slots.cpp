@@ -107,20 +107,28 @@ void playSegment(int32_t slot, IDirectMusicSegment8* segment, int32_t repeats, c
 
 } // namespace
 
-extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, int32_t)
+extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* name, int32_t, int32_t)
 {
     if (!musicEngineUp())
         return -9;
     if (!isSlotNumber(slot))
         return -1;
     sweepRetiredSegments();
-    // Looked up against the current directory of the moment.
-    if (!file || g_sys.GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES)
+    // A relative name means the file in the folder current now, for every
+    // kind of music: the existence test, the decoder, the damaged-MIDI check
+    // and the loader all get its full path. Given the name, the loader would
+    // look beside the program first, then here, then in its search folder
+    // (tests/platform/music_relative_names.cpp), and could load another file
+    // than the one checked. A path of 260 characters or more does not fit.
+    char file[MAX_PATH];
+    const DWORD length = name ? g_sys.GetFullPathNameA(name, MAX_PATH, file, nullptr) : 0;
+    if (length == 0 || length >= MAX_PATH)
+        return -1;
+    if (g_sys.GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES)
         return -1;
     const char* extension = PathFindExtensionA(file);
 
     if (hasExtension(extension, ".ogg")) {
-        // Decoded by name against the current directory, like the test above.
         dropUntrackedImage();
         int32_t size = 0;
         if (!oggFileToWave(file, 2, &g_pWaveImage, &size)) {
@@ -132,7 +140,7 @@ extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, 
 
     WCHAR wideName[MAX_PATH];
     if (MultiByteToWideChar(CP_ACP, 0, file, -1, wideName, MAX_PATH) == 0)
-        return -1; // does not fit 260 wide characters
+        return -1;
     // Refused as damaged before the platform reads it; the slot stays.
     if (isMidiFileWithoutTimeDivision(file)) {
         showBoxWhileVerbose(kTextMusicLoadSegment);
@@ -140,8 +148,6 @@ extern "C" int TOLVO_CALL tovmusicload(int32_t slot, const char* file, int32_t, 
     }
     if (!emptySlot(slot))
         return -1;
-    // A relative name is resolved by the loader against the start-up
-    // directory, not the current one.
     if (!obtained(g_lpLoader->LoadObjectFromFile(CLSID_DirectMusicSegment, IID_IDirectMusicSegment8, wideName,
                                                  reinterpret_cast<void**>(&g_lpSegment[slot])),
                   g_lpSegment[slot])) {

@@ -46,8 +46,9 @@ struct OggSource {
 // than a signed 32-bit position can reach.
 OggSource oggVariableSource(const TolvoVar* var);
 // Open a decoder at the start of the source; ms is the memory stream that a
-// memory source reads through, and must outlive the decoder. True when open.
-bool oggOpenDecoder(const OggSource& src, OggVorbis_File* vf, MemStream* ms);
+// memory source reads through, and must outlive the decoder. True when open;
+// false with the cause in *failure (when given).
+bool oggOpenDecoder(const OggSource& src, OggVorbis_File* vf, MemStream* ms, OggFailure* failure = nullptr);
 
 // Ranges that a test or the fuzz target places itself, where a user's split
 // only says how many: they start at frame 0 and at `cuts` (ascending, inside
@@ -60,9 +61,10 @@ struct OggPlan {
 };
 // The conversion behind the converters, from a source; bytes_per_sample is
 // 1 or 2. plan null: the ranges that the stream's length and the split
-// give. The result and *image_out as the converters answer them.
+// give. The result and *image_out as the converters answer them; false
+// with the cause in *failure (when given).
 bool oggConvert(const OggSource& src, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split,
-                const OggPlan* plan);
+                const OggPlan* plan, OggFailure* failure = nullptr);
 
 // The ranges to decode the open decoder's stream in: their first frames in
 // starts[0 .. n-1], the stream's frame count in starts[n]; returns n, or 1

@@ -69,18 +69,22 @@ void writeWaveHeader(unsigned char* image, int channels, long rate, int bytes_pe
 
 // Room for a block that the estimate left too small: what is needed now
 // and a sixteenth more, so that a long overrun costs few copies. False when
-// the image would pass the largest size or there is no memory; the block
-// stays as it was then.
-bool growImage(unsigned char** image, int32_t* capacity, int64_t needed)
+// the image would pass the largest size or there is no memory, with that
+// cause in *failure; the block stays as it was then.
+bool growImage(unsigned char** image, int32_t* capacity, int64_t needed, OggFailure* failure)
 {
-    if (needed > WAVE_MAX_CAPACITY)
+    if (needed > WAVE_MAX_CAPACITY) {
+        *failure = OGG_ETOOLONG;
         return false;
+    }
     const int64_t wanted = needed + needed / 16;
     const int64_t largest = WAVE_MAX_CAPACITY;
     const int32_t grown = static_cast<int32_t>(wanted < largest ? wanted : largest);
     void* block = realloc(*image, static_cast<size_t>(grown) + WAVE_HEADER_BYTES);
-    if (!block)
+    if (!block) {
+        *failure = OGG_ENOMEM;
         return false;
+    }
     *image = static_cast<unsigned char*>(block);
     *capacity = grown;
     return true;
@@ -88,14 +92,20 @@ bool growImage(unsigned char** image, int32_t* capacity, int64_t needed)
 
 // One decoder from where it stands to the end of the stream. A decoder error
 // fails the whole conversion, unless keepPartial asks to end the image at
-// the samples decoded before it. True with *decoded_out set; false after an
-// error or when the block could not grow (it is still *image then).
-bool decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long rate, int bytes_per_sample,
-                     unsigned char** image, int32_t* capacity, const OggSplit* split, int32_t* decoded_out)
+// the samples decoded before it. *channels and *rate come in as the current
+// link's and go out as the image's. True with *decoded_out set; false with
+// the cause in *failure after an error or when the block could not grow (it
+// is still *image then).
+bool decodeSequential(OggVorbis_File* vf, bool keepPartial, int* channels, long* rate, int bytes_per_sample,
+                      unsigned char** image, int32_t* capacity, const OggSplit* split, int32_t* decoded_out,
+                      OggFailure* failure)
 {
     // 8-bit WAVE samples are unsigned, 16-bit ones signed.
     const int sgned = bytes_per_sample == 2 ? 1 : 0;
-    const int32_t frameBytes = channels * bytes_per_sample;
+    // The first samples may come from a link of wider frames than the
+    // current one's (up to 255 channels): until they are in, a block with
+    // room for less than that counts as full.
+    int32_t frameBytes = 255 * bytes_per_sample;
     const OggSplit* tell = split && split->decodedPart ? split : nullptr;
     // Where the decoder goes on once the block is full. The estimate from
     // the duration holds for nearly every stream, and then this only hears
@@ -115,19 +125,29 @@ bool decodeSequential(OggVorbis_File* vf, bool keepPartial, int channels, long r
         if (got < 0) {
             if (keepPartial)
                 break;
+            *failure = OGG_EDAMAGED;
             return false;
         }
-        // One header describes the whole image: a chained link of another
-        // channel count or rate ends it, before its samples are counted
-        // (each read delivers samples of one link only).
+        // One header describes the whole image: the link of the first
+        // samples decides it (a first link without samples of its own has
+        // no say), and a chained link of another channel count or rate ends
+        // it, before its samples are counted (each read delivers samples of
+        // one link only).
         if (link != lastLink) {
             const vorbis_info* li = ov_info(vf, link);
-            if (!li || li->channels != channels || li->rate != rate)
+            if (!li)
                 break;
+            if (lastLink < 0) {
+                *channels = li->channels;
+                *rate = li->rate;
+                frameBytes = *channels * bytes_per_sample;
+            } else if (li->channels != *channels || li->rate != *rate) {
+                break;
+            }
             lastLink = link;
         }
         if (full) {
-            if (!growImage(image, capacity, static_cast<int64_t>(decoded) + got))
+            if (!growImage(image, capacity, static_cast<int64_t>(decoded) + got, failure))
                 return false;
             memcpy(*image + WAVE_HEADER_BYTES + decoded, spare, static_cast<size_t>(got));
         }
@@ -162,25 +182,34 @@ uint32_t storageBytes(const TolvoVar* var)
 // other, and any whose ranges do not all come out whole, by one decoder from
 // the start, as the ranges would have made it.
 bool oggConvert(const OggSource& src, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split,
-                const OggPlan* plan)
+                const OggPlan* plan, OggFailure* failure)
 {
+    OggFailure unasked;
+    if (!failure)
+        failure = &unasked;
+    *failure = OGG_CONVERTED;
     if (split)
         split->ranges = 0;
     MemStream ms;
     OggVorbis_File vf;
-    if (!oggOpenDecoder(src, &vf, &ms))
+    if (!oggOpenDecoder(src, &vf, &ms, failure))
         return false;
     const vorbis_info* vi = ov_info(&vf, -1);
     if (!vi) {
         ov_clear(&vf);
+        *failure = OGG_EBADHEADER;
         return false;
     }
-    const int channels = vi->channels;
-    const long rate = vi->rate;
+    int channels = vi->channels;
+    long rate = vi->rate;
 
     int32_t capacity = 0;
-    if (!oggCapacity(ov_time_total(&vf, -1), channels, rate, bytes_per_sample, &capacity)) {
+    const double seconds = ov_time_total(&vf, -1);
+    if (!oggCapacity(seconds, channels, rate, bytes_per_sample, &capacity)) {
         ov_clear(&vf);
+        // The library cannot tell the duration of a stream whose links it
+        // could not place.
+        *failure = seconds >= 0.0 ? OGG_ETOOLONG : OGG_EBADHEADER;
         return false;
     }
 
@@ -188,6 +217,7 @@ bool oggConvert(const OggSource& src, int bytes_per_sample, void** image_out, in
     *image_out = image;
     if (!image) {
         ov_clear(&vf);
+        *failure = OGG_ENOMEM;
         return false;
     }
     adviseLargePages(image, static_cast<size_t>(capacity) + WAVE_HEADER_BYTES);
@@ -204,7 +234,7 @@ bool oggConvert(const OggSource& src, int bytes_per_sample, void** image_out, in
         // The first range's decoder has moved on: a fresh one starts again,
         // opened before the old one lets go of the file.
         ranges = 1;
-        const bool reopened = oggOpenDecoder(src, &again, &msAgain);
+        const bool reopened = oggOpenDecoder(src, &again, &msAgain, failure);
         ov_clear(&vf);
         if (!reopened) {
             free(image);
@@ -214,8 +244,8 @@ bool oggConvert(const OggSource& src, int bytes_per_sample, void** image_out, in
         dec = &again;
     }
     if (ranges <= 1) {
-        const bool whole = decodeSequential(dec, !src.path, channels, rate, bytes_per_sample, &image, &capacity, split,
-                                           &decoded);
+        const bool whole = decodeSequential(dec, !src.path, &channels, &rate, bytes_per_sample, &image, &capacity,
+                                            split, &decoded, failure);
         // A block that grew has moved.
         *image_out = image;
         if (!whole) {
@@ -257,39 +287,57 @@ bool oggCapacity(double seconds, int channels, long rate, int bytes_per_sample, 
     return true;
 }
 
-bool oggOpenDecoder(const OggSource& src, OggVorbis_File* vf, MemStream* ms)
+bool oggOpenDecoder(const OggSource& src, OggVorbis_File* vf, MemStream* ms, OggFailure* failure)
 {
+    int opened;
     if (src.path) {
         FILE* f = fopen(src.path, "rb");
-        if (!f)
-            return false;
-        // On success ov_clear closes the file; on failure it is still ours.
-        if (ov_open(f, vf, nullptr, 0) < 0) {
-            fclose(f);
+        if (!f) {
+            if (failure)
+                *failure = OGG_EOPEN;
             return false;
         }
-        return true;
+        // On success ov_clear closes the file; on failure it is still ours.
+        opened = ov_open(f, vf, nullptr, 0);
+        if (opened < 0)
+            fclose(f);
+    } else {
+        ms->base = src.base;
+        ms->length = src.length;
+        ms->pos = 0;
+        opened = ov_open_callbacks(ms, vf, nullptr, 0, g_memCallbacks);
     }
-    ms->base = src.base;
-    ms->length = src.length;
-    ms->pos = 0;
-    return ov_open_callbacks(ms, vf, nullptr, 0, g_memCallbacks) >= 0;
+    // The library answers OV_EREAD also when a chained link's headers
+    // cannot be placed, whatever the source.
+    if (opened < 0 && failure)
+        *failure = opened == OV_ENOTVORBIS ? OGG_ENOTVORBIS : OGG_EBADHEADER;
+    return opened >= 0;
 }
 
-int oggFileToWaveSplit(const char* path, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split)
+int oggFileToWaveSplit(const char* path, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split,
+                       OggFailure* failure)
 {
-    if (!path || (bytes_per_sample != 1 && bytes_per_sample != 2))
+    if (!path || (bytes_per_sample != 1 && bytes_per_sample != 2)) {
+        if (failure)
+            *failure = OGG_EARGUMENT;
         return 0;
-    return oggConvert(OggSource{path, nullptr, 0}, bytes_per_sample, image_out, size_out, split, nullptr) ? 1 : 0;
+    }
+    return oggConvert(OggSource{path, nullptr, 0}, bytes_per_sample, image_out, size_out, split, nullptr, failure)
+               ? 1
+               : 0;
 }
 
-int oggMemToWaveSplit(const TolvoVar* var, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split)
+int oggMemToWaveSplit(const TolvoVar* var, int bytes_per_sample, void** image_out, int32_t* size_out, OggSplit* split,
+                      OggFailure* failure)
 {
-    if (!var || (bytes_per_sample != 1 && bytes_per_sample != 2))
+    if (!var || (bytes_per_sample != 1 && bytes_per_sample != 2)) {
+        if (failure)
+            *failure = OGG_EARGUMENT;
         return 0;
+    }
     // The memory streams live on the converter's and the workers' frames;
     // every decoder is done with them before the return.
-    return oggConvert(oggVariableSource(var), bytes_per_sample, image_out, size_out, split, nullptr) ? 1 : 0;
+    return oggConvert(oggVariableSource(var), bytes_per_sample, image_out, size_out, split, nullptr, failure) ? 1 : 0;
 }
 
 int oggFileToWave(const char* path, int bytes_per_sample, void** image_out, int32_t* size_out)

@@ -15,6 +15,20 @@ enum { WAVE_HEADER_BYTES = 46 };
 // size: 2^31 - 1 - 46.
 enum : int32_t { WAVE_MAX_CAPACITY = 2147483647 - WAVE_HEADER_BYTES };
 
+// Why a conversion answered 0, in the manner of libvorbisfile's OV_E* codes:
+// a negative code for each cause. The music commands answer -1 whatever
+// the cause; tolvo-ogg2wav tells its user which one it was.
+enum OggFailure : int {
+    OGG_CONVERTED = 0,
+    OGG_EARGUMENT = -1,  // no file name or variable, or a sample size other than 1 or 2
+    OGG_EOPEN = -2,      // the file cannot be opened
+    OGG_ENOTVORBIS = -3, // no Ogg Vorbis stream begins there
+    OGG_EBADHEADER = -4, // the headers (the first link's or a later one's) are damaged or cut off
+    OGG_EDAMAGED = -5,   // damage in mid-stream, from a file (memory keeps the samples before it)
+    OGG_ETOOLONG = -6,   // the image would reach 2 GiB
+    OGG_ENOMEM = -7,     // no memory for the image: a 32-bit process runs out of room long before 2 GiB
+};
+
 // Decode a whole Ogg Vorbis stream into a RIFF WAVE image in one malloc'd
 // block. bytes_per_sample is 1 (unsigned 8-bit samples) or 2 (signed
 // 16-bit). Return 1 on success: *image_out holds the block, which the caller
@@ -47,8 +61,9 @@ struct OggSplit {
 // The stretch that decodedPart is told of at least, but the last of a range.
 enum { OGG_PART_BYTES = 1 << 20 };
 // The converters with a chosen split (null: the machine's). Whatever the
-// split, the result is the one decoder's, byte for byte.
+// split, the result is the one decoder's, byte for byte. On 0, *failure
+// (when given) says why.
 int oggFileToWaveSplit(const char* path, int bytes_per_sample, void** image_out, int32_t* size_out,
-                       OggSplit* split);
+                       OggSplit* split, OggFailure* failure = nullptr);
 int oggMemToWaveSplit(const TolvoVar* var, int bytes_per_sample, void** image_out, int32_t* size_out,
-                      OggSplit* split);
+                      OggSplit* split, OggFailure* failure = nullptr);

@@ -1,30 +1,33 @@
-// The pack commands: tovdpmload, tovdpmread, tovdpmsize. No box is shown;
-// failures are reported by the result alone.
+// The pack commands tovdpmread and tovdpmsize (tovdpmload, which asks the
+// platform whether it may write its text, is in load_windows.cpp). No box
+// is shown; failures are reported by the result alone.
 #include <cstdlib>
 #include <cstring>
 
 #include "format.h"
 #include "pack.h"
+#include "plugin/records.h"
 
 void* g_lpReadBuffer = nullptr;
 
 namespace {
 
-// What the failure fill writes at a variable's storage.
+// The most the failure fill writes at a variable's storage: 16 words.
+constexpr int32_t kFillWords = 16;
+// The least a read buffer holds, as documented.
 constexpr size_t kMinReadBuffer = 64;
 
 } // namespace
 
 void failureFill(TolvoVar* var)
 {
-    var->word_count = 16;
-    if (var->data)
-        std::memset(var->data, 0, kMinReadBuffer);
-}
-
-extern "C" int TOLVO_CALL tovdpmload(int32_t, char* packText, int32_t, int32_t)
-{
-    return openPack(packText) ? 0 : -1;
+    // Never past what the record says the storage holds: 16 words where it
+    // holds them, all of it where it holds fewer, nothing without storage.
+    if (!hasStorage(var))
+        return;
+    if (var->word_count > kFillWords)
+        var->word_count = kFillWords;
+    std::memset(var->data, 0, static_cast<size_t>(var->word_count) * 4);
 }
 
 extern "C" int TOLVO_CALL tovdpmread(TolvoVar* var, const char* entry, int32_t, int32_t)
@@ -48,12 +51,11 @@ extern "C" int TOLVO_CALL tovdpmread(TolvoVar* var, const char* entry, int32_t, 
         return -2;
     }
     const int32_t words = static_cast<int32_t>((g_dwEntrySize + 3) / 4);
-    var->word_count = words;
 
     // Zeroed, so that bytes the file does not hold (a pack shorter than its
     // directory says) and the padding to a whole word are never leftover
-    // heap contents. Never below 64 bytes: the variable now lives in this
-    // buffer, and a later failed read or size fills 64 bytes of it.
+    // heap contents. Never below 64 bytes, as documented. Until it is there
+    // the record still describes the host's storage, which a failure fills.
     const size_t bytes = static_cast<size_t>(words) * 4;
     void* buffer = std::calloc(bytes < kMinReadBuffer ? kMinReadBuffer : bytes, 1);
     if (!buffer) {
@@ -63,6 +65,7 @@ extern "C" int TOLVO_CALL tovdpmread(TolvoVar* var, const char* entry, int32_t, 
     }
     // The host's own buffer and the previous read buffer are left alone: the
     // host owns the one, script variables may still refer to the other.
+    var->word_count = words;
     var->data = buffer;
     g_lpReadBuffer = buffer;
 
@@ -79,7 +82,8 @@ extern "C" int TOLVO_CALL tovdpmsize(TolvoVar* var, const char* entry, int32_t, 
         failureFill(var);
         return -1;
     }
-    if (!var->data)
+    // A found entry's size needs a word to go into.
+    if (!hasStorage(var))
         return -1;
     storeLe32(static_cast<unsigned char*>(var->data), g_dwEntrySize);
     return 0;

@@ -26,9 +26,12 @@ extern uint32_t g_dwEntrySize;
 // Earlier ones are not freed: script variables may still refer to them.
 extern void* g_lpReadBuffer;
 
-// Opens the pack that "file,position" names. Cuts the caller's text at its
-// first comma. True when a pack is open.
-bool openPack(char* packText);
+// A pack with entries is open: it stays in use, and a load does not even
+// look at its text.
+bool packStaysOpen();
+// Opens the pack that "file,position" names, reading the text without
+// writing it (tovdpmload cuts it). True when a pack is open.
+bool openPack(const char* packText);
 
 // Looks the name up in the open pack's directory. True when found
 // (g_dwEntryOffset and g_dwEntrySize set); false when not found or no pack.
@@ -45,8 +48,10 @@ int32_t readEntry(FILE* pack, void* buffer);
 // The little-endian 32-bit value at byte offset of g_byRecord.
 uint32_t recordDword(int offset);
 
-// Resets a variable after a failed read or size: word_count 16 and 64 zero
-// bytes at data; type, kind and the data pointer stay.
+// Resets a variable after a failed read or size: its first 16 words (all of
+// them where it holds fewer) become zero and word_count says at most 16;
+// type, kind and the data pointer stay, and a record without storage is
+// left as it is.
 void failureFill(TolvoVar* var);
 
 // The reader's state as at load, for tests. Frees nothing.

@@ -115,22 +115,26 @@ void resetPackState()
     g_dwEntrySize = 0;
 }
 
-bool openPack(char* packText)
+bool packStaysOpen()
+{
+    return g_bPackOpen != 0 && g_nEntryCount != 0;
+}
+
+bool openPack(const char* packText)
 {
     // A pack with entries stays in use; the text is not even looked at.
-    if (g_bPackOpen != 0 && g_nEntryCount != 0)
+    if (packStaysOpen())
         return true;
     g_dwDataBase = 0;
     g_bPackOpen = 0;
     if (!packText)
         return false;
 
-    // A text without a comma names a pack that is a file by itself.
-    const char* positionText = "";
-    if (char* comma = std::strchr(packText, ',')) {
-        *comma = '\0';
-        positionText = comma + 1;
-    }
+    // The name ends at the first comma, the position follows it; a text
+    // without a comma names a pack that is a file by itself.
+    const char* comma = std::strchr(packText, ',');
+    const char* positionText = comma ? comma + 1 : "";
+    const size_t nameLength = comma ? static_cast<size_t>(comma - packText) : std::strlen(packText);
     // A position from 2^31 on cannot be sought to; it is refused rather than
     // wrapped into some other position.
     const int64_t position = parsePackPosition(positionText);
@@ -140,10 +144,10 @@ bool openPack(char* packText)
     }
     g_nPackBase = static_cast<int32_t>(position);
 
-    const size_t nameLength = std::strlen(packText);
     if (nameLength >= sizeof g_szPackName)
         return false;
-    std::memcpy(g_szPackName, packText, nameLength + 1);
+    std::memcpy(g_szPackName, packText, nameLength);
+    g_szPackName[nameLength] = '\0';
 
     FILE* f = std::fopen(g_szPackName, "rb");
     if (!f)

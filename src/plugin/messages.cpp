@@ -2,7 +2,8 @@
 // Shift-JIS bytes that MessageBoxA shows on a Japanese system.
 #include "messages.h"
 
-const char kTextBoxCaption[] = "tolvo ver0.67";
+// The plug-in's name and the project's version (CMake's project()).
+const char kTextBoxCaption[] = "tolvo ver" TOLVO_VERSION;
 const char kTextShortCaption[] = "tolvo";
 const char kTextCodeFormat[] = "%d";
 

@@ -2,7 +2,7 @@
 // compiled to code page 932 bytes, which is what MessageBoxA receives.
 #pragma once
 
-extern const char kTextBoxCaption[];   // "tolvo ver0.67"
+extern const char kTextBoxCaption[];   // "tolvo ver" and the project's version: "tolvo ver0.67"
 extern const char kTextShortCaption[]; // "tolvo" (the force-feedback code box)
 extern const char kTextCodeFormat[];   // "%d"
 

@@ -53,6 +53,7 @@ const SysCalls kRealSysCalls = {
     ::timeGetTime,
     ::GetFileAttributesA,
     ::GetCurrentDirectoryA,
+    ::GetFullPathNameA,
     ::GetSystemDirectoryA,
     ::GetFileVersionInfoSizeA,
     ::GetFileVersionInfoA,
@@ -65,6 +66,7 @@ const SysCalls kRealSysCalls = {
     ::FreeLibrary,
     setTimer,
     killTimer,
+    ::VirtualQuery,
 };
 
 SysCalls g_sys = kRealSysCalls;

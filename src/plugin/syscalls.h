@@ -20,6 +20,7 @@ struct SysCalls {
     DWORD(WINAPI* timeGetTime)();
     DWORD(WINAPI* GetFileAttributesA)(LPCSTR);
     DWORD(WINAPI* GetCurrentDirectoryA)(DWORD, LPSTR);
+    DWORD(WINAPI* GetFullPathNameA)(LPCSTR, DWORD, LPSTR, LPSTR*);
     UINT(WINAPI* GetSystemDirectoryA)(LPSTR, UINT);
     DWORD(WINAPI* GetFileVersionInfoSizeA)(LPCSTR, LPDWORD);
     BOOL(WINAPI* GetFileVersionInfoA)(LPCSTR, DWORD, DWORD, LPVOID);
@@ -35,6 +36,8 @@ struct SysCalls {
     // The thread timer that stops the pads' motors on the host's thread.
     UINT_PTR(WINAPI* SetTimer)(HWND, UINT_PTR, UINT, TIMERPROC);
     BOOL(WINAPI* KillTimer)(HWND, UINT_PTR);
+    // Whether a caller's text lies in memory the process may write.
+    SIZE_T(WINAPI* VirtualQuery)(LPCVOID, PMEMORY_BASIC_INFORMATION, SIZE_T);
 };
 
 extern SysCalls g_sys;

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <malloc.h>
+#include <objbase.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
@@ -281,10 +284,10 @@ TEST_F(Commands, IdleAnswersLeaveTheDocumentedMarks)
 
     var.word_count = 3;
     EXPECT_EQ(reinterpret_cast<Cmd>(fn("tovdpmread"))(pv, reinterpret_cast<uintptr_t>("x"), 0, 0), -1);
-    EXPECT_EQ(var.word_count, 16); // the failure fill
-    for (int i = 0; i < 64; ++i)
+    EXPECT_EQ(var.word_count, 3); // the failure fill, within the 3 words the variable holds
+    for (int i = 0; i < 12; ++i)
         EXPECT_EQ(storage[i], 0) << i;
-    EXPECT_EQ(storage[64], 0xAB);
+    EXPECT_EQ(storage[12], 0xAB);
     EXPECT_EQ(var.type, 4);
 
     EXPECT_EQ(reinterpret_cast<Cmd>(fn("tovdxver"))(pv, 0, 0, 0), 0);
@@ -402,6 +405,79 @@ TEST_F(Commands, RealMusicStartsWithoutABox)
     EXPECT_EQ(cmd("tovmusicstop")(-1, 0, 0, 0), 0);
     EXPECT_EQ(cmd("tovbye")(0, 0, 0, 0), 0);
     EXPECT_EQ(cmd("tovmusicgetvol")(pr, 0, 0, 0), -9);
+}
+
+// One of the threads of TwoThreadsAtOnceTakeTurns: a thousand times, reads
+// its entry of the open pack and loads a WAVE file into a slot of its own,
+// counting reads of other bytes and failed calls. It initialises COM first,
+// as COM asks of a thread that uses COM objects.
+struct Worker {
+    const char* entry;
+    std::string expected, wave;
+    int32_t firstSlot;
+    DWORD apartment;
+    int wrong = 0, failed = 0;
+};
+
+DWORD WINAPI readAndLoad(void* p)
+{
+    typedef int(__stdcall * Cmd)(uintptr_t, uintptr_t, uintptr_t, uintptr_t);
+    auto* w = static_cast<Worker*>(p);
+    const Cmd read = reinterpret_cast<Cmd>(command("tovdpmread")), load = reinterpret_cast<Cmd>(command("tovmusicload2"));
+    std::vector<uint32_t> storage((w->wave.size() + 3) / 4);
+    std::memcpy(storage.data(), w->wave.data(), w->wave.size());
+    TolvoVar music{}, var{};
+    music.word_count = static_cast<int32_t>(storage.size());
+    music.data = storage.data();
+    if (FAILED(CoInitializeEx(nullptr, w->apartment)))
+        return 1;
+    for (int i = 0; i < 1000; ++i) {
+        if (read(reinterpret_cast<uintptr_t>(&var), reinterpret_cast<uintptr_t>(w->entry), 0, 0) != 0)
+            ++w->failed;
+        else if (var.word_count != static_cast<int32_t>((w->expected.size() + 3) / 4) ||
+                 std::memcmp(var.data, w->expected.data(), w->expected.size()) != 0)
+            ++w->wrong;
+        w->failed += load(reinterpret_cast<uintptr_t>(&music), w->firstSlot + i % 8, 0, 0) != 0;
+    }
+    CoUninitialize();
+    return 0;
+}
+
+// Two threads at once, as a game that loads its next stage on a second
+// thread: the commands take turns, so every read gets its own entry's bytes,
+// every load its slot, and the heap stays whole.
+TEST_F(Commands, TwoThreadsAtOnceTakeTurns)
+{
+    typedef int(__stdcall * Cmd)(uintptr_t, uintptr_t, uintptr_t, uintptr_t);
+    auto cmd = [](const char* n) { return reinterpret_cast<Cmd>(command(n)); };
+    auto bytesOf = [](const char* name) {
+        std::ifstream in(std::string(TOLVO_MUSIC_FIXTURES) + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string wave = bytesOf("tone.wav");
+    Worker workers[2] = {{"tune.mid", bytesOf("tune.mid"), wave, 0, COINIT_APARTMENTTHREADED},
+                         {"tone.wav", wave, wave, 8, COINIT_MULTITHREADED}};
+    ASSERT_FALSE(workers[0].expected.empty() || wave.empty());
+    BoxWatch watch;
+    ASSERT_EQ(cmd("tovinit")(reinterpret_cast<uintptr_t>(&info), 2, 0, 0), 0);
+    std::string pack = std::string(TOLVO_MUSIC_FIXTURES) + "/music.dpm,0";
+    ASSERT_EQ(cmd("tovdpmload")(0, reinterpret_cast<uintptr_t>(pack.data()), 0, 0), 0);
+    HANDLE threads[2];
+    for (int k = 0; k < 2; ++k)
+        threads[k] = CreateThread(nullptr, 0, readAndLoad, &workers[k], 0, nullptr);
+    WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+    for (int k = 0; k < 2; ++k) {
+        DWORD code = 1;
+        EXPECT_TRUE(GetExitCodeThread(threads[k], &code) && code == 0) << "COM did not start on a thread";
+        CloseHandle(threads[k]);
+        EXPECT_EQ(workers[k].wrong, 0) << workers[k].entry << ": reads of other bytes";
+        EXPECT_EQ(workers[k].failed, 0) << workers[k].entry << ": reads or loads that failed";
+    }
+    EXPECT_EQ(_heapchk(), _HEAPOK);
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+    EXPECT_EQ(cmd("tovbye")(0, 0, 0, 0), 0);
+    const std::vector<std::string> boxes = watch.stop();
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
 }
 
 // All three engines, as a host starts them with mask 7, show no box.

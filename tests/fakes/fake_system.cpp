@@ -118,6 +118,26 @@ static DWORD WINAPI fakeGetCurrentDirectoryA(DWORD n, LPSTR buf)
     return static_cast<DWORD>(dir.size());
 }
 
+// With a current directory of the fake's, a relative name joined to it.
+static DWORD WINAPI fakeGetFullPathNameA(LPCSTR name, DWORD n, LPSTR buf, LPSTR* part)
+{
+    s_fake->calls.push_back("GetFullPathNameA");
+    if (const unsigned kind = faultAt("seam", "GetFullPathNameA", kFaultError | kFaultTooSmall))
+        return kind == kFaultTooSmall ? n + 40 : 0;
+    const std::string& dir = s_fake->currentDirectory;
+    if (dir.empty())
+        return ::GetFullPathNameA(name, n, buf, part);
+    // A name with a root of its own stays as it is.
+    const bool relative = name[0] != '\\' && name[0] != '/' && !(name[0] && name[1] == ':');
+    const std::string full = relative ? dir + "\\" + name : name;
+    if (n < full.size() + 1)
+        return static_cast<DWORD>(full.size() + 1);
+    std::memcpy(buf, full.c_str(), full.size() + 1);
+    if (part)
+        *part = nullptr;
+    return static_cast<DWORD>(full.size());
+}
+
 static UINT WINAPI fakeGetSystemDirectoryA(LPSTR buf, UINT n)
 {
     s_fake->calls.push_back("GetSystemDirectoryA");
@@ -285,6 +305,15 @@ static BOOL WINAPI fakeKillTimer(HWND, UINT_PTR id)
     return timers.size() < before;
 }
 
+// The platform's own answer, or none.
+static SIZE_T WINAPI fakeVirtualQuery(LPCVOID at, PMEMORY_BASIC_INFORMATION info, SIZE_T size)
+{
+    s_fake->calls.push_back("VirtualQuery");
+    if (faultAt("seam", "VirtualQuery", kFaultError))
+        return 0;
+    return ::VirtualQuery(at, info, size);
+}
+
 void FakeSystem::fireTimers()
 {
     for (const Timer& t : std::vector<Timer>(timers))
@@ -321,6 +350,7 @@ FakeSystemScope::FakeSystemScope() : saved_(g_sys)
     g_sys.timeGetTime = fakeTimeGetTime;
     g_sys.GetFileAttributesA = fakeGetFileAttributesA;
     g_sys.GetCurrentDirectoryA = fakeGetCurrentDirectoryA;
+    g_sys.GetFullPathNameA = fakeGetFullPathNameA;
     g_sys.GetSystemDirectoryA = fakeGetSystemDirectoryA;
     g_sys.GetFileVersionInfoSizeA = fakeGetFileVersionInfoSizeA;
     g_sys.GetFileVersionInfoA = fakeGetFileVersionInfoA;
@@ -333,6 +363,7 @@ FakeSystemScope::FakeSystemScope() : saved_(g_sys)
     g_sys.FreeLibrary = fakeFreeLibrary;
     g_sys.SetTimer = fakeSetTimer;
     g_sys.KillTimer = fakeKillTimer;
+    g_sys.VirtualQuery = fakeVirtualQuery;
 }
 
 FakeSystemScope::~FakeSystemScope()

@@ -22,7 +22,8 @@ struct FakeSystem {
     HRESULT coInitializeResult = S_OK;
     DWORD clock = 0;
     BOOL spiValue[3] = {1, 1, 1}; // the settings SPI_GET/SET...SCREENSAVE/POWEROFF/LOWPOWERACTIVE read and write
-    // What GetCurrentDirectoryA answers when it has no hook; empty: the real one.
+    // What GetCurrentDirectoryA answers when it has no hook, and the folder
+    // GetFullPathNameA puts before a relative name; empty: the real ones.
     std::string currentDirectory;
 
     // Hooks; unset ones answer: CoCreateInstance REGDB_E_CLASSNOTREG,

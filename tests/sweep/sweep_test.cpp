@@ -167,8 +167,11 @@ struct Platform {
         di.addJoystick("stick with a name longer than its variable", false, 4);
         di.addXInputPad(sys.fake(), "xbox pad", false, 0x045E, 0x028E, 1);
         sys.fake().libraries = {"xinput1_4.dll"};
+        // Music is named by its full path, movies as the script names them.
         sys.fake().getFileAttributesA = [](LPCSTR name) -> DWORD {
-            return kExistingFiles.count(name) ? FILE_ATTRIBUTE_NORMAL : INVALID_FILE_ATTRIBUTES;
+            const std::string here = "C:\\games\\tolvo\\";
+            const std::string file = std::string(name).rfind(here, 0) == 0 ? name + here.size() : name;
+            return kExistingFiles.count(file) ? FILE_ATTRIBUTE_NORMAL : INVALID_FILE_ATTRIBUTES;
         };
         sys.fake().currentDirectory = "C:\\games\\tolvo";
         sys.fake().getClientRect = [](HWND, LPRECT rect) -> BOOL {

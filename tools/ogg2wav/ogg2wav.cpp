@@ -175,8 +175,8 @@ bool pathsUsable(const Request& req, int& status)
         failure(req.out, "is a folder; name the WAVE file to write");
         return false;
     }
-    // The converters only say yes or no; opening the file first gives the
-    // user the system's reason when it cannot be read at all.
+    // Opening the file first gives the user the system's reason when it
+    // cannot be read at all, before an output is made.
     FILE* probe = fopen(req.in.c_str(), "rb");
     if (!probe) {
         failure(req.in, strerror(errno));
@@ -186,25 +186,47 @@ bool pathsUsable(const Request& req, int& status)
     return true;
 }
 
+// What the user is told of a conversion that failed.
+std::string failureText(OggFailure failure)
+{
+    switch (failure) {
+    case OGG_EOPEN:
+        return std::string("cannot be read: ") + strerror(errno);
+    case OGG_ENOTVORBIS:
+        return "cannot convert: not an Ogg Vorbis stream";
+    case OGG_EBADHEADER:
+        return "cannot convert: its headers are damaged or cut off";
+    case OGG_EDAMAGED:
+        return "cannot convert: damaged in mid-stream (try --memory to keep the samples before the damage)";
+    case OGG_ETOOLONG:
+        return "cannot convert: too long, its WAVE image would reach 2 GiB";
+    case OGG_ENOMEM:
+        return "cannot convert: not enough memory for its WAVE image" +
+               std::string(sizeof(void*) < 8 ? " (a 32-bit program runs out of room long before 2 GiB)" : "");
+    default:
+        return "cannot convert";
+    }
+}
+
 // The conversion into *image; false with what to tell the user.
 bool decode(Request& req, void** image, int32_t* size, std::string& reason)
 {
     int ok;
+    OggFailure failure = OGG_CONVERTED;
+    errno = 0;
     if (req.memory) {
         TolvoVar var;
         if (!loadVariable(req.in.c_str(), &var)) {
             reason = strerror(errno);
             return false;
         }
-        ok = oggMemToWaveSplit(&var, 2, image, size, &req.split);
+        ok = oggMemToWaveSplit(&var, 2, image, size, &req.split, &failure);
         free(var.data);
     } else {
-        ok = oggFileToWaveSplit(req.in.c_str(), 2, image, size, &req.split);
+        ok = oggFileToWaveSplit(req.in.c_str(), 2, image, size, &req.split, &failure);
     }
     if (!ok)
-        reason = std::string("cannot convert: not an Ogg Vorbis stream, damaged") +
-                 (req.memory ? " in its headers" : " (try --memory to keep the samples before the damage)") +
-                 ", or too long for a WAVE image below 2 GiB";
+        reason = failureText(failure);
     return ok != 0;
 }
 

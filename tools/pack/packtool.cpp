@@ -517,16 +517,18 @@ int extract(const std::string& packText, const std::string& dir, const std::vect
     std::vector<const Record*> chosen;
     if (names.empty()) {
         // Every entry that tovdpmread can reach: a later one of the same name
-        // is hidden by the first.
+        // is hidden by the first, and is not written (exit status 1).
         for (size_t i = 0; i < pack.records.size(); ++i) {
             const Record& r = pack.records[i];
             bool hidden = false;
             for (size_t j = 0; j < i && !hidden; ++j)
                 hidden = pack.records[j].terminated && r.terminated && pack.records[j].name == r.name;
-            if (hidden)
-                say(0, "skipped a second entry %s", quoted(r.name).c_str());
-            else
+            if (hidden) {
+                say(1, "skipped a second entry %s", quoted(r.name).c_str());
+                ++failures;
+            } else {
                 chosen.push_back(&r);
+            }
         }
         warnIfEmpty(pack.file, pack.count);
     } else {

@@ -155,7 +155,7 @@ TEST_F(Devices, MouseAndKeyboardFailingLeaveAWorkingJoystickAndEverythingOpen)
     EXPECT_EQ(boxTexts(), (std::vector<std::string>{kTextInitDInputMouse, kTextInitDInputKeyboard}));
     for (const auto& b : sys.fake().boxes) {
         EXPECT_EQ(b.owner, nullptr);
-        EXPECT_EQ(b.caption, "tolvo ver0.67");
+        EXPECT_EQ(b.caption, kTextBoxCaption);
         EXPECT_EQ(b.style, 0u);
     }
     EXPECT_EQ(g_lpDIMouse, nullptr); // never created

@@ -8,8 +8,11 @@
 
 #include <utility>
 
+#include "plugin/boundary.h"
 #include "tools/common/platform_name.h"
 #include "unit/case_trace.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID);
 
 namespace {
 
@@ -273,6 +276,28 @@ TEST_F(Rumble, TheMotorsStop)
     EXPECT_EQ(tovjoyshock(0, 0, 0, 0), 0);
     releaseDInput();
     EXPECT_EQ(motors(), (std::vector<std::string>{"0 on", "0 off"}));
+}
+
+// A host that unloads the library, or ends, without tovbye: the entry point
+// stops the motors and kills the timer, so that the host's message loop
+// afterwards calls nothing of the module.
+TEST_F(Rumble, AnUnloadWithoutByeStopsTheMotors)
+{
+    pad(di);
+    start();
+    for (LPVOID reserved : {static_cast<LPVOID>(nullptr), reinterpret_cast<LPVOID>(1)}) {
+        CASE_TRACE((reserved ? "the process ends" : "the library is unloaded"));
+        EXPECT_EQ(tovjoyshock(0, 0, 0, 0), 0);
+        ASSERT_EQ(fake().timers.size(), 1u);
+        EXPECT_TRUE(DllMain(nullptr, DLL_PROCESS_DETACH, reserved));
+        EXPECT_EQ(motors(), (std::vector<std::string>{"0 on", "0 off"}));
+        EXPECT_TRUE(fake().timers.empty());
+        fake().clock += 1000;
+        fake().fireTimers(); // the host's message loop after the unload
+        EXPECT_TRUE(motors().empty());
+        if (!reserved)
+            makeCommandLock(); // the module as loaded again
+    }
 }
 
 // An unplugged pad fails the jolt as a DirectInput device that lost its

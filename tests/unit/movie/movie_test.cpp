@@ -127,7 +127,7 @@ TEST_F(Movie, StartFailureShowsItsBoxWhateverTheVerboseFlag)
     EXPECT_EQ(box.owner, nullptr);
     EXPECT_EQ(box.style, 0u);
     EXPECT_EQ(box.text, kTextInitDShowCreate);
-    EXPECT_EQ(box.caption, "tolvo ver0.67");
+    EXPECT_EQ(box.caption, kTextBoxCaption);
 }
 
 // A refused interface ends the start quietly; what was obtained stays, and
@@ -457,7 +457,7 @@ TEST_F(Movie, FreeCreationFailureShowsItsBoxOnlyWhileVerbose)
         if (verbose) {
             ASSERT_EQ(sys.fake().boxes.size(), 1u);
             EXPECT_EQ(sys.fake().boxes[0].text, kTextMovieFreeCreate);
-            EXPECT_EQ(sys.fake().boxes[0].caption, "tolvo ver0.67");
+            EXPECT_EQ(sys.fake().boxes[0].caption, kTextBoxCaption);
             EXPECT_EQ(sys.fake().boxes[0].owner, nullptr);
             EXPECT_EQ(sys.fake().boxes[0].style, 0u);
         } else {

@@ -238,7 +238,7 @@ TEST_F(MusicControls, WithoutTheBufferTheEffectBoxAppearsWhateverTheVerboseFlag)
     g_nVerbose = 1;
     ASSERT_EQ(sys.fake().boxes.size(), 1u);
     EXPECT_EQ(sys.fake().boxes[0].text, kTextMusicFx);
-    EXPECT_EQ(sys.fake().boxes[0].caption, "tolvo ver0.67");
+    EXPECT_EQ(sys.fake().boxes[0].caption, kTextBoxCaption);
     EXPECT_TRUE(dm.audioPath->activations.empty());
     EXPECT_EQ(g_lpDSBuffer, nullptr);
 }

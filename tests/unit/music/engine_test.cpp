@@ -157,7 +157,7 @@ TEST_F(MusicEngine, EachFailingStepShowsItsBoxAndLeavesWhatWasMade)
         g_nVerbose = 1;
         ASSERT_EQ(sys.fake().boxes.size(), 1u);
         EXPECT_EQ(sys.fake().boxes[0].text, row.box);
-        EXPECT_EQ(sys.fake().boxes[0].caption, "tolvo ver0.67");
+        EXPECT_EQ(sys.fake().boxes[0].caption, kTextBoxCaption);
         EXPECT_EQ(sys.fake().boxes[0].owner, nullptr);
         EXPECT_EQ(sys.fake().boxes[0].style, 0u);
         EXPECT_EQ(g_lpPerformance != nullptr, row.performance);

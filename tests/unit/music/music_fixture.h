@@ -44,8 +44,11 @@ public:
         g_nVerbose = 1;
         sys.fake().getCurrentDirectoryA = nullptr;
         sys.fake().currentDirectory = "C:\\games\\tolvo";
+        // Files named relative to the current directory, or by a path of their own.
         sys.fake().getFileAttributesA = [this](LPCSTR name) -> DWORD {
-            return existing.count(name) ? FILE_ATTRIBUTE_NORMAL : INVALID_FILE_ATTRIBUTES;
+            const std::string here = "C:\\games\\tolvo\\";
+            const std::string file = std::string(name).rfind(here, 0) == 0 ? name + here.size() : name;
+            return existing.count(file) ? FILE_ATTRIBUTE_NORMAL : INVALID_FILE_ATTRIBUTES;
         };
     }
     void TearDown() override

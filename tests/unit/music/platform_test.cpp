@@ -8,10 +8,12 @@
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "music/music.h"
+#include "unit/case_trace.h"
 #include "music_fixture.h"
 #include "platform/platform.h"
 #include "plugin/messages.h"
@@ -137,44 +139,65 @@ TEST_F(MusicPlatform, OggVorbisLoadsFromAFileAndFromAVariable)
     EXPECT_EQ(g_pSlotImage[1], g_pWaveImage);
 }
 
-// The existence test looks in the folder current at the call, whatever the
-// loader's search folder (the one current at the start) holds. (Where the
-// loader looks is its own business: Wine's also tries the current folder.)
-TEST_F(MusicPlatform, RelativeNamesAreLoadedFromTheStartUpFolder)
+// A relative name means the file in the folder current at the call, for the
+// existence test, the damaged-MIDI check and the loader alike, whatever the
+// start-up folder (the loader's search folder) and the program's folder
+// hold. Where a name stands twice, one copy is MIDI and the other is not
+// music, so that the load tells which file the loader read.
+TEST_F(MusicPlatform, ARelativeNameIsTheFileInTheCurrentFolder)
 {
     releaseDMusic();
-    char saved[MAX_PATH], tmp[MAX_PATH];
+    char saved[MAX_PATH], tmp[MAX_PATH], program[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, saved);
     GetTempPathA(MAX_PATH, tmp);
-    const std::string base = std::string(tmp) + "tolvo-music-" + std::to_string(GetCurrentProcessId());
-    const std::string startUp = base + "-start", later = base + "-later";
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    *std::strrchr(program, '\\') = '\0';
+    // The program's folder is both platforms': the name says whose it is.
+    const std::string tag = "tolvo-music-" + platformName() + "-" + std::to_string(GetCurrentProcessId());
+    const std::string startUp = std::string(tmp) + tag + "-start", later = std::string(tmp) + tag + "-later";
     CreateDirectoryA(startUp.c_str(), nullptr);
     CreateDirectoryA(later.c_str(), nullptr);
-    const std::vector<unsigned char> midi = midiFile();
-    auto write = [&](const std::string& path) {
-        FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(midi.data(), 1, midi.size(), f);
-        std::fclose(f);
+    const std::vector<unsigned char> midi = midiFile(), other(68, 'x');
+    const struct {
+        std::string folder, name;
+        const std::vector<unsigned char>& bytes;
+    } files[] = {
+        {startUp, "start-only.mid", midi}, {later, "here-only.mid", midi},
+        {startUp, "both.mid", midi},       {later, "both.mid", other},
+        {program, tag + "-beside.mid", midi}, {later, tag + "-beside.mid", other},
     };
-    write(startUp + "\\both.mid");
-    write(later + "\\both.mid");
-    write(startUp + "\\start-only.mid");
+    for (const auto& f : files) {
+        FILE* out = std::fopen((f.folder + "\\" + f.name).c_str(), "wb");
+        ASSERT_NE(out, nullptr) << f.folder << "\\" << f.name;
+        std::fwrite(f.bytes.data(), 1, f.bytes.size(), out);
+        std::fclose(out);
+    }
 
     ASSERT_TRUE(SetCurrentDirectoryA(startUp.c_str()));
     ASSERT_EQ(initDMusic(), 1);
     ASSERT_TRUE(SetCurrentDirectoryA(later.c_str()));
-    EXPECT_EQ(tovmusicload(0, "both.mid", 0, 0), 0);
-    EXPECT_EQ(tovmusicload(1, "start-only.mid", 0, 0), -1); // not here now: no box
-    ASSERT_TRUE(SetCurrentDirectoryA(startUp.c_str()));
-    EXPECT_EQ(tovmusicload(1, "start-only.mid", 0, 0), 0);
+    const struct {
+        std::string name;
+        int result;
+        bool box; // the loader's refusal
+    } rows[] = {
+        {"start-only.mid", -1, false}, // not here now: no box
+        {"here-only.mid", 0, false},
+        {"both.mid", -1, true},
+        {tag + "-beside.mid", -1, true}, // Wine's loader would take the program's copy
+    };
+    for (const auto& row : rows) {
+        CASE_TRACE(row.name);
+        EXPECT_EQ(tovmusicload(0, row.name.c_str(), 0, 0), row.result);
+        EXPECT_EQ(boxes, row.box ? std::vector<std::string>{kTextMusicLoadSegment} : std::vector<std::string>{});
+        boxes.clear();
+    }
 
     SetCurrentDirectoryA(saved);
-    for (const std::string& dir : {startUp, later}) {
-        for (const char* name : {"\\both.mid", "\\start-only.mid"})
-            DeleteFileA((dir + name).c_str());
-        RemoveDirectoryA(dir.c_str());
-    }
+    for (const auto& f : files)
+        DeleteFileA((f.folder + "\\" + f.name).c_str());
+    RemoveDirectoryA(startUp.c_str());
+    RemoveDirectoryA(later.c_str());
 }
 
 TEST_F(MusicPlatform, PositionAndEffectsWorkOnTheReal3DPath)

@@ -37,14 +37,16 @@ TEST_F(MusicSlots, LoadTestsTheEngineThenTheSlotThenTheFile)
     EXPECT_NE(g_lpSegment[255], nullptr);
 }
 
-TEST_F(MusicSlots, AMidiFileIsLoadedByNameAndMarkedAsMidi)
+// The loader gets the full path of the file that the existence test found:
+// a relative name is the file in the folder current at the call.
+TEST_F(MusicSlots, AMidiFileIsLoadedByItsFullPathAndMarkedAsMidi)
 {
     existing = {"music\\tune.mid"};
     EXPECT_EQ(tovmusicload(3, "music\\tune.mid", 0, 0), 0);
     ASSERT_EQ(dm.loader->loadFiles.size(), 1u);
     EXPECT_EQ(dm.loader->loadFiles[0].classId, CLSID_DirectMusicSegment);
     EXPECT_EQ(dm.loader->loadFiles[0].iid, IID_IDirectMusicSegment8);
-    EXPECT_EQ(dm.loader->loadFiles[0].path, L"music\\tune.mid");
+    EXPECT_EQ(dm.loader->loadFiles[0].path, L"C:\\games\\tolvo\\music\\tune.mid");
     ASSERT_EQ(dm.segments.size(), 1u);
     EXPECT_EQ(g_lpSegment[3], static_cast<IDirectMusicSegment8*>(dm.segments[0]));
     EXPECT_EQ(dm.segments[0]->moduleRefs(), 1u);
@@ -84,7 +86,7 @@ TEST_F(MusicSlots, ALoaderRefusalShowsItsBoxAndEmptiesTheSlot)
     EXPECT_EQ(g_lpSegment[4], nullptr);
     EXPECT_EQ(first->moduleRefs(), 0u);
     EXPECT_EQ(boxTexts(), std::vector<std::string>{kTextMusicLoadSegment});
-    EXPECT_EQ(sys.fake().boxes[0].caption, "tolvo ver0.67");
+    EXPECT_EQ(sys.fake().boxes[0].caption, kTextBoxCaption);
 
     // The box is one of the guarded ones.
     g_nVerbose = 0;
@@ -114,8 +116,10 @@ TEST_F(MusicSlots, ANameTooLongForTwoHundredSixtyWideCharactersIsRefused)
     EXPECT_EQ(segmentIn(0), kept); // a failure before the loader leaves the slot
     EXPECT_TRUE(sys.fake().boxes.empty());
 
-    const std::string longest = std::string(255, 'b') + ".mid"; // 259 and the terminator
-    existing.insert(longest);
+    // The full path counts: "C:\\games\\tolvo\\" and 244 characters make 259.
+    const std::string longest = std::string(240, 'b') + ".mid";
+    existing = {longest, longest + "x"};
+    EXPECT_EQ(tovmusicload(0, (longest + "x").c_str(), 0, 0), -1);
     EXPECT_EQ(tovmusicload(0, longest.c_str(), 0, 0), 0);
     EXPECT_EQ(dm.loader->loadFiles.back().path.size(), 259u);
 }

@@ -144,7 +144,7 @@ TEST_F(Lifecycle, ComFailureStartsNothingAndSavesNothing)
     EXPECT_EQ(box.owner, nullptr);
     EXPECT_EQ(box.style, 0u);
     EXPECT_EQ(box.text, kTextTovinitCom);
-    EXPECT_EQ(box.caption, "tolvo ver0.67");
+    EXPECT_EQ(box.caption, kTextBoxCaption);
 }
 
 TEST_F(Lifecycle, ComFailureBoxOnlyWhileVerbose)

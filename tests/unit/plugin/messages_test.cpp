@@ -30,7 +30,7 @@ struct Text {
 };
 
 const Text kTexts[] = {
-    {kTextBoxCaption, "tolvo ver0.67"},
+    {kTextBoxCaption, "tolvo ver" TOLVO_VERSION}, // the project's version
     {kTextShortCaption, "tolvo"},
     {kTextCodeFormat, "%d"},
     {kTextTovinitCom, "[tovinit]COMの初期化に失敗"},
