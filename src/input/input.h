@@ -31,9 +31,11 @@ constexpr DWORD kDeadZone = 2500;
 constexpr DWORD kSharedForeground = DISCL_NONEXCLUSIVE | DISCL_FOREGROUND;   // 6
 constexpr DWORD kExclusiveForeground = DISCL_EXCLUSIVE | DISCL_FOREGROUND;   // 5
 
-// The jolt of tovjoyshock and the effect it plays.
+// The jolt of tovjoyshock and the effect it plays. Full strength is
+// DirectInput's nominal maximum: a magnitude beyond it is outside the range
+// DirectInput defines, and Wine's plays it as no force at all.
 constexpr DWORD kEffectDuration = 200000; // microseconds
-constexpr LONG kJoltMagnitude = 100000;   // ten times DI_FFNOMINALMAX
+constexpr LONG kJoltMagnitude = DI_FFNOMINALMAX; // 10000
 constexpr LONG kJoltDirection = 10000;
 constexpr DWORD kJoltFlags = DIEP_DIRECTION | DIEP_TYPESPECIFICPARAMS | DIEP_START; // 0x20000140
 
