@@ -108,8 +108,9 @@ LRESULT CALLBACK readBox(int code, WPARAM wp, LPARAM lp)
 TEST(Messages, BoxesShowTheSameJapaneseOnEveryCodePage)
 {
     // The run in the code page 932 prefix says so: it must be that.
-    if (const char* lane = std::getenv("TOLVO_CODEPAGE"))
+    if (const char* lane = std::getenv("TOLVO_CODEPAGE")) {
         ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(lane)));
+    }
     s_shown.clear();
     HHOOK hook = SetWindowsHookExW(WH_CBT, readBox, nullptr, GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
